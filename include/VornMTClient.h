@@ -1,0 +1,284 @@
+/*
+ * VornMTClient: client library for a multi-touch input server.
+ *
+ * The application connects the library to a touch server over TCP
+ * (ConnectServer), subscribes (SendRequest), and then receives touch point
+ * frames, gestures, device information and the server's resolution through
+ * callbacks. Every message on the wire is one XML "invoke" document followed
+ * by a NUL byte.
+ *
+ * Threads. The library runs two threads of its own while connected:
+ *   - the receive thread reads the socket; it calls the ServerBreakCallback
+ *     and reports socket errors to the ErrorCallback;
+ *   - the dispatch thread parses messages and calls every other callback
+ *     (frames, gestures, device information, resolution, message errors).
+ * A callback runs while the library holds that callback's own slot lock, so
+ * replacing a callback from another thread waits until a running call of it
+ * has returned. Inside a callback an application may call every function of
+ * this header except ConnectServer (which returns ERR_IN_CALLBACK there).
+ * DisconnectServer from inside a callback stops the connection without
+ * waiting for the calling thread.
+ *
+ * Pointers handed to a callback are valid only during that call.
+ *
+ * Unloading. Call DisconnectServer before the process exits or the library is
+ * unloaded. On Windows the library keeps itself loaded once it has connected,
+ * so FreeLibrary never unmaps code that a worker thread still runs.
+ *
+ * Error numbers. Socket failures are reported as Windows Sockets error numbers
+ * on every platform (10061 connection refused, 10054 connection reset,
+ * 10060 timed out, 10057 not connected, ...).
+ */
+#ifndef VORNMTCLIENT_H
+#define VORNMTCLIENT_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#include <guiddef.h>
+#define VORNMT_CALL __stdcall
+#if defined(VORNMT_BUILDING)
+#define VORNMT_API __declspec(dllexport)
+#else
+#define VORNMT_API __declspec(dllimport)
+#endif
+#else
+#define VORNMT_CALL
+#define VORNMT_API __attribute__((visibility("default")))
+#endif
+
+namespace Vorn_SDK_MultiTouch {
+
+/* ---- Limits ---------------------------------------------------------- */
+
+/* Points one frame delivers at most; the rest of a larger frame is dropped. */
+const int32_t MAX_FRAME_POINTS = 100;
+/* Parameters one gesture carries at most. */
+const int32_t MAX_GESTURE_PARAMS = 6;
+/* Bytes of TouchDeviceInfo::info_text, its NUL included. */
+const int32_t DEVICE_INFO_TEXT_SIZE = 128;
+/* Bytes of TouchClientRequest::param, its NUL included. */
+const int32_t REQUEST_PARAM_SIZE = 128;
+/* Largest inbound message, in bytes, without its NUL. A longer one is
+ * reported as ERR_BAD_MESSAGE and skipped up to its NUL. */
+const int32_t MAX_MESSAGE_BYTES = 1 << 20;
+/* Deepest element nesting an inbound message may have (the invoke element
+ * counts as level 1). A deeper one is reported as ERR_BAD_MESSAGE. */
+const int32_t MAX_MESSAGE_DEPTH = 64;
+
+/* ---- Status and error codes ------------------------------------------ */
+
+/* Success. */
+const int32_t ERR_NONE = 0;
+/* An inbound message is not an invoke document, or a known message whose
+ * arguments are missing, of the wrong kind or unusable. Dispatch thread. */
+const int32_t ERR_BAD_MESSAGE = 0x31000001;
+/* The server announced a version 1.x with x below 10. Dispatch thread. */
+const int32_t ERR_OLD_SERVER = 0x31000002;
+/* An application callback threw; the event is lost, delivery goes on.
+ * Dispatch or receive thread, whichever ran the callback. */
+const int32_t ERR_CALLBACK_EXCEPTION = 0x31000003;
+/* ConnectServer was called from inside a callback, on one of the library's
+ * own threads; nothing was changed. */
+const int32_t ERR_IN_CALLBACK = 0x31000004;
+
+/* Other codes are Windows Sockets error numbers (10000 to 11999) of the
+ * socket call that failed, or a system error number when a worker thread
+ * could not be started. */
+
+/* ---- Records --------------------------------------------------------- */
+
+#if defined(_WIN32)
+typedef ::GUID TouchGuid;
+#else
+/* Same layout as the Windows GUID structure. */
+struct TouchGuid {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+#endif
+
+/* One touch point of a frame. The library copies the server's six numbers
+ * into it without interpreting them; each 16-bit field keeps the low 16 bits
+ * of the number sent. Note the order: code_1 (the point's element 1) comes
+ * before code_0 (element 0). */
+struct TouchPoint {
+    uint16_t code_1;
+    uint16_t code_0;
+    int32_t x;
+    int32_t y;
+    uint16_t aux_0;
+    uint16_t aux_1;
+
+    TouchPoint() = default;
+    TouchPoint(const TouchPoint&) = default;
+    /* Copies the whole record. */
+    VORNMT_API TouchPoint& operator=(const TouchPoint& other);
+};
+
+/* One recognised gesture. params[0 .. param_count-1] are valid; the other
+ * entries are 0 in records the library delivers. Name the code with
+ * GetGestureName. */
+struct TouchGesture {
+    uint16_t code;
+    uint16_t param_count;
+    double params[MAX_GESTURE_PARAMS];
+
+    TouchGesture() = default;
+    TouchGesture(const TouchGesture&) = default;
+    /* Copies the whole record, params beyond param_count included. */
+    VORNMT_API TouchGesture& operator=(const TouchGesture& other);
+};
+
+/* Information on the touch device, as the server announces it. info_text is
+ * NUL-terminated (at most 127 characters; a longer text is cut) and the
+ * bytes after its NUL are 0. */
+struct TouchDeviceInfo {
+    int32_t info_value_0;
+    int32_t info_value_1;
+    char info_text[DEVICE_INFO_TEXT_SIZE];
+
+    TouchDeviceInfo() = default;
+    TouchDeviceInfo(const TouchDeviceInfo&) = default;
+    /* Copies the whole record. */
+    VORNMT_API TouchDeviceInfo& operator=(const TouchDeviceInfo& other);
+};
+
+/* What the application asks the server to send (SendRequest). type and
+ * param mean what the server defines; the library sends them unchanged.
+ * param should be NUL-terminated; without a NUL its 128 bytes are sent. */
+struct TouchClientRequest {
+    int32_t type;
+    TouchGuid app_key_id;
+    char param[REQUEST_PARAM_SIZE];
+
+    TouchClientRequest() = default;
+    TouchClientRequest(const TouchClientRequest&) = default;
+    /* Copies the whole record. */
+    VORNMT_API TouchClientRequest& operator=(const TouchClientRequest& other);
+};
+
+/* ---- Callback types -------------------------------------------------- */
+/* Every callback gets, as its last argument, the user_data pointer that was
+ * registered together with it. A callback that throws an exception is
+ * reported as ERR_CALLBACK_EXCEPTION and the event is lost; the
+ * ErrorCallback itself must not throw. */
+
+/* A "frame" message arrived. Dispatch thread. points holds point_count
+ * records (0 to MAX_FRAME_POINTS); the array is the library's and is
+ * overwritten by the next frame: it is valid only during the call.
+ * frame_value_0 and frame_value_1 are the frame's two leading numbers. */
+typedef void (*PointFrameCallback)(int32_t frame_value_0, int32_t frame_value_1,
+                                   int32_t point_count, const TouchPoint* points,
+                                   void* user_data);
+
+/* A "gesture" message arrived. Dispatch thread. gesture is valid only
+ * during the call. */
+typedef void (*GestureCallback)(const TouchGesture* gesture, void* user_data);
+
+/* An "information" message arrived. Dispatch thread. info is valid only
+ * during the call. */
+typedef void (*DeviceInfoCallback)(const TouchDeviceInfo* info, void* user_data);
+
+/* A "resolution" message arrived (normally the answer to
+ * GetServerResolution). Dispatch thread. */
+typedef void (*ResolutionCallback)(int32_t x, int32_t y, void* user_data);
+
+/* The server closed or reset the connection. Receive thread; called once
+ * per connection. reserved is always null. The connection stays in place
+ * until the application calls DisconnectServer or ConnectServer (both may
+ * be called from inside this callback: see DisconnectServer). */
+typedef void (*ServerBreakCallback)(void* reserved, void* user_data);
+
+/* An error: a Windows Sockets error number (receive thread) or one of the
+ * ERR_ codes above (dispatch thread; ERR_CALLBACK_EXCEPTION also on the
+ * receive thread). Must not throw. */
+typedef void (*ErrorCallback)(int32_t error_code, void* user_data);
+
+} /* namespace Vorn_SDK_MultiTouch */
+
+extern "C" {
+
+/* ---- Connection ------------------------------------------------------ */
+
+/* Connects to the touch server at server_address (dotted IPv4 text; null
+ * means "127.0.0.1"; no host names) on TCP port (low 16 bits of port) and
+ * starts the two worker threads. An earlier connection is closed first.
+ * Blocks until the connection is made or refused.
+ * Returns ERR_NONE, a Windows Sockets error number (10061 nothing listens,
+ * 10049 the address is not a dotted IPv4 address, ...), a system error number
+ * if a worker thread could not start, or ERR_IN_CALLBACK when called from a
+ * callback (then nothing changes). On failure no connection and no thread
+ * is left behind, except after a thread start failure, which the next
+ * ConnectServer or DisconnectServer cleans up.
+ * Call ConnectServer and DisconnectServer from one application thread at a
+ * time. */
+VORNMT_API int32_t VORNMT_CALL ConnectServer(const char* server_address, int32_t port);
+
+/* Closes the connection and ends both worker threads. Returns 0 always,
+ * also when there is no connection. Returns within milliseconds unless a
+ * callback is running, whose return it waits for. No ServerBreakCallback
+ * results from it. From inside a callback it closes the connection without
+ * waiting for the calling thread, which ends when its callback returns; the
+ * next ConnectServer or DisconnectServer reaps it. Messages received but not
+ * yet delivered are kept and delivered on the next connection. */
+VORNMT_API int32_t VORNMT_CALL DisconnectServer(void);
+
+/* ---- Callback registration ------------------------------------------- */
+/* Each setter stores callback (null stops the deliveries) and user_data,
+ * and returns the previously stored callback. Registrations survive
+ * disconnects and new connections. Any thread may call them, a callback
+ * included; once a setter has returned (outside that slot's own callback),
+ * the old callback is neither running nor called again. */
+
+VORNMT_API Vorn_SDK_MultiTouch::PointFrameCallback VORNMT_CALL
+SetOnReceivePointFrame(Vorn_SDK_MultiTouch::PointFrameCallback callback, void* user_data);
+
+VORNMT_API Vorn_SDK_MultiTouch::GestureCallback VORNMT_CALL
+SetOnReceiveGesture(Vorn_SDK_MultiTouch::GestureCallback callback, void* user_data);
+
+VORNMT_API Vorn_SDK_MultiTouch::ServerBreakCallback VORNMT_CALL
+SetOnServerBreak(Vorn_SDK_MultiTouch::ServerBreakCallback callback, void* user_data);
+
+VORNMT_API Vorn_SDK_MultiTouch::ErrorCallback VORNMT_CALL
+SetOnReceiveError(Vorn_SDK_MultiTouch::ErrorCallback callback, void* user_data);
+
+VORNMT_API Vorn_SDK_MultiTouch::DeviceInfoCallback VORNMT_CALL
+SetOnGetDeviceInfo(Vorn_SDK_MultiTouch::DeviceInfoCallback callback, void* user_data);
+
+/* ---- Requests -------------------------------------------------------- */
+/* Each request sends one message on the calling thread and waits for no
+ * answer. Returns ERR_NONE when the whole message was handed to the socket,
+ * 10057 (not connected) when there is no connection (nothing is sent), or
+ * the Windows Sockets error number of the failed send. Messages sent from
+ * several threads at once never interleave. May be called from callbacks. */
+
+/* Subscribes: sends type, app_key_id and param together with the
+ * executable's base name, the process id and the protocol version 259. */
+VORNMT_API int32_t VORNMT_CALL SendRequest(const Vorn_SDK_MultiTouch::TouchClientRequest& request);
+
+/* Sends the movement threshold (its unit is the server's). */
+VORNMT_API int32_t VORNMT_CALL SendThreshold(int32_t move_threshold);
+
+/* Tells the server the resolution of the raw data it is to report. */
+VORNMT_API int32_t VORNMT_CALL SetRawDataResolution(int32_t x, int32_t y);
+
+/* Asks the server for its resolution. callback (null drops the answer) and
+ * user_data are stored before the query is sent and receive this and every
+ * later "resolution" message, on the dispatch thread; if the send fails, the
+ * earlier pair is put back. */
+VORNMT_API int32_t VORNMT_CALL GetServerResolution(Vorn_SDK_MultiTouch::ResolutionCallback callback,
+                                                   void* user_data);
+
+/* ---- Gesture names --------------------------------------------------- */
+
+/* The name of gesture->code ("TG_DOWN", "TG_SPLIT_START", ...). Codes
+ * without a name, and a null gesture, give the empty text. The text is
+ * constant and valid while the library is loaded. Any thread. */
+VORNMT_API const char* VORNMT_CALL GetGestureName(const Vorn_SDK_MultiTouch::TouchGesture* gesture);
+
+} /* extern "C" */
+
+#endif /* VORNMTCLIENT_H */

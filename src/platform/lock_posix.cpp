@@ -1,0 +1,32 @@
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/lock.h"
+
+namespace vornmt::platform {
+
+struct RecursiveLock::Native {
+    std::recursive_mutex mutex;
+};
+
+RecursiveLock::RecursiveLock() : native_(new Native) {}
+RecursiveLock::~RecursiveLock() = default;
+void RecursiveLock::Lock() { native_->mutex.lock(); }
+void RecursiveLock::Unlock() { native_->mutex.unlock(); }
+
+struct Condition::Native {
+    std::condition_variable_any condition;
+};
+
+Condition::Condition() : native_(new Native) {}
+Condition::~Condition() = default;
+
+void Condition::Wait(RecursiveLock& lock) {
+    std::unique_lock<std::recursive_mutex> held(lock.native_->mutex, std::adopt_lock);
+    native_->condition.wait(held);
+    held.release();  // the caller still owns its one hold
+}
+
+void Condition::NotifyAll() { native_->condition.notify_all(); }
+
+}  // namespace vornmt::platform

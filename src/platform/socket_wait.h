@@ -1,0 +1,43 @@
+// Waiting for a socket to become readable, or for another thread to ask the
+// waiter to stop. The stop request must wake the waiter at once, so that a
+// disconnect never waits for a time-out.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/sockets.h"
+
+namespace vornmt::platform {
+
+// A wake-up another thread can signal to interrupt WaitReadable. Owned by the
+// connection; created after the socket layer has started.
+class SocketWakeup {
+public:
+    SocketWakeup();
+    ~SocketWakeup();
+    SocketWakeup(const SocketWakeup&) = delete;
+    SocketWakeup& operator=(const SocketWakeup&) = delete;
+
+    // Returns 0 or an error number.
+    int Open();
+    void Close();
+    // Any thread; stays signalled until Close.
+    void Signal();
+
+    // The native object the waiter watches (a pipe end on POSIX, a
+    // self-connected UDP socket on Windows).
+    std::intptr_t watch_handle() const { return read_end_; }
+
+private:
+    std::intptr_t read_end_;
+    std::intptr_t write_end_;
+};
+
+enum class WaitResult { kReadable, kWoken, kTimedOut, kFailed };
+
+// Waits until `socket` has data (or an end of stream or error to report), the
+// wake-up is signalled, or `timeout_ms` passes (-1: no time-out). On kFailed
+// *error holds the number. Interrupted waits are retried.
+WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error);
+
+}  // namespace vornmt::platform

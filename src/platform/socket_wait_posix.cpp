@@ -1,0 +1,59 @@
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include "platform/socket_errors_posix.h"
+#include "platform/socket_wait.h"
+
+namespace vornmt::platform {
+
+SocketWakeup::SocketWakeup() : read_end_(-1), write_end_(-1) {}
+
+SocketWakeup::~SocketWakeup() { Close(); }
+
+int SocketWakeup::Open() {
+    Close();
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return ToWinsockError(errno);
+    read_end_ = ends[0];
+    write_end_ = ends[1];
+    return 0;
+}
+
+void SocketWakeup::Close() {
+    if (read_end_ >= 0) ::close(static_cast<int>(read_end_));
+    if (write_end_ >= 0) ::close(static_cast<int>(write_end_));
+    read_end_ = write_end_ = -1;
+}
+
+void SocketWakeup::Signal() {
+    // The pipe is never drained, so one byte keeps it readable for good; a
+    // full pipe (EAGAIN) is signalled already.
+    if (write_end_ < 0) return;
+    char byte = 1;
+    while (::write(static_cast<int>(write_end_), &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    pollfd watched[2] = {{static_cast<int>(socket), POLLIN, 0}, {static_cast<int>(wakeup.watch_handle()), POLLIN, 0}};
+    for (;;) {
+        int ready = ::poll(watched, 2, timeout_ms);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            *error = ToWinsockError(errno);
+            return WaitResult::kFailed;
+        }
+        if (ready == 0) return WaitResult::kTimedOut;
+        if (watched[1].revents != 0) return WaitResult::kWoken;
+        if (watched[0].revents & POLLNVAL) {
+            *error = kWsaNotSocket;
+            return WaitResult::kFailed;
+        }
+        // Data, end of stream, hang-up or error: the next read tells which.
+        return WaitResult::kReadable;
+    }
+}
+
+}  // namespace vornmt::platform

@@ -1,0 +1,123 @@
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/socket_errors_posix.h"
+#include "platform/sockets.h"
+
+namespace vornmt::platform {
+namespace {
+
+int Fd(SocketHandle socket) { return static_cast<int>(socket); }
+
+int LastError() { return ToWinsockError(errno); }
+
+}  // namespace
+
+// MSG_NOSIGNAL on every send keeps SIGPIPE away; nothing to start.
+int StartSocketLayer() { return 0; }
+void CleanupSocketLayer() {}
+
+SocketHandle OpenTcpSocket(int* error) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = LastError();
+        return kInvalidSocket;
+    }
+    return static_cast<SocketHandle>(fd);
+}
+
+int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t port) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    if (::inet_pton(AF_INET, dotted_address, &address.sin_addr) != 1) return kWsaAddressInvalid;
+    // A connect interrupted by a signal goes on in the background; wait for
+    // its outcome instead of starting a second one.
+    if (::connect(Fd(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return 0;
+    if (errno != EINTR) return LastError();
+    for (;;) {
+        sockaddr_in peer{};
+        socklen_t length = sizeof peer;
+        if (::getpeername(Fd(socket), reinterpret_cast<sockaddr*>(&peer), &length) == 0) return 0;
+        int pending = 0;
+        socklen_t size = sizeof pending;
+        ::getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &pending, &size);
+        if (pending != 0) return ToWinsockError(pending);
+        ::usleep(1000);
+    }
+}
+
+long Receive(SocketHandle socket, char* buffer, std::size_t capacity, int* error) {
+    for (;;) {
+        ssize_t n = ::recv(Fd(socket), buffer, capacity, 0);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        *error = LastError();
+        return -1;
+    }
+}
+
+long Send(SocketHandle socket, const char* data, std::size_t length, int* error) {
+    for (;;) {
+        ssize_t n = ::send(Fd(socket), data, length, MSG_NOSIGNAL);
+        if (n >= 0) return static_cast<long>(n);
+        if (errno == EINTR) continue;
+        *error = LastError();
+        return -1;
+    }
+}
+
+void ShutdownSocket(SocketHandle socket) { ::shutdown(Fd(socket), SHUT_RDWR); }
+
+void CloseSocket(SocketHandle socket) { ::close(Fd(socket)); }
+
+SocketHandle ListenLoopback(std::uint16_t port, std::uint16_t* bound_port, int* error) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        *error = LastError();
+        return kInvalidSocket;
+    }
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        *error = LastError();
+        ::close(fd);
+        return kInvalidSocket;
+    }
+    if (bound_port) *bound_port = ntohs(address.sin_port);
+    return static_cast<SocketHandle>(fd);
+}
+
+SocketHandle AcceptClient(SocketHandle listener, int* error) {
+    for (;;) {
+        int fd = ::accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd >= 0) return static_cast<SocketHandle>(fd);
+        if (errno == EINTR || errno == ECONNABORTED) continue;
+        *error = LastError();
+        return kInvalidSocket;
+    }
+}
+
+void SetResetOnClose(SocketHandle socket) {
+    linger option{};
+    option.l_onoff = 1;
+    option.l_linger = 0;
+    ::setsockopt(Fd(socket), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+}
+
+void SetNoDelay(SocketHandle socket) {
+    int on = 1;
+    ::setsockopt(Fd(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+}  // namespace vornmt::platform

@@ -1,0 +1,30 @@
+// Worker threads. They start at the highest priority the platform grants
+// (time-critical on Windows; best effort elsewhere, never a failure).
+#pragma once
+
+namespace vornmt::platform {
+
+using ThreadEntry = void (*)(void* argument);
+
+// An owned thread; empty when no thread is held.
+class WorkerThread {
+public:
+    WorkerThread() = default;
+    ~WorkerThread();  // joins a thread still held
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Returns 0 or the system's error number; on failure no thread is held.
+    int Start(ThreadEntry entry, void* argument);
+    bool running() const { return native_ != nullptr; }
+    // Waits without time-out for the thread to end and releases its handle.
+    void Join();
+    // Releases the handle without waiting, for a process that is exiting and
+    // whose threads the system has already ended.
+    void Abandon();
+
+private:
+    void* native_ = nullptr;
+};
+
+}  // namespace vornmt::platform
