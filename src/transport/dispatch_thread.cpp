@@ -1,0 +1,40 @@
+// The dispatch thread: takes one text at a time from the queue and routes it
+// outside the queue lock. It sleeps on the queue's condition while the queue
+// is empty, so a new text or a stop request wakes it at once.
+#include <VornMTClient.h>
+
+#include <string>
+
+#include "transport/route_message.h"
+#include "transport/worker_threads.h"
+
+namespace vornmt::transport {
+namespace {
+
+thread_local bool on_worker_thread = false;
+
+}  // namespace
+
+bool OnWorkerThread() { return on_worker_thread; }
+
+void MarkWorkerThread() { on_worker_thread = true; }
+
+void RunDispatchThread(void* raw_context) {
+    MarkWorkerThread();
+    auto& context = *static_cast<WorkerContext*>(raw_context);
+    std::string text;
+    while (!context.stop.load() && context.socket.load() != platform::kInvalidSocket) {
+        if (!context.queue.WaitAndTake(context.stop, &text)) break;
+        if (text.empty()) continue;  // adjacent NULs carry nothing
+        try {
+            RouteMessage(text, context.registry, context.points);
+        } catch (const std::bad_alloc&) {
+            context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+        } catch (...) {
+            // Only an error callback that threw gets here; the message is lost
+            // and the thread goes on.
+        }
+    }
+}
+
+}  // namespace vornmt::transport

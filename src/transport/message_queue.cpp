@@ -1,0 +1,68 @@
+#include "transport/message_queue.h"
+
+namespace vornmt::transport {
+namespace {
+
+// What one queued text costs besides its bytes, so that a flood of empty
+// texts is bounded too.
+constexpr std::size_t kPerTextBytes = sizeof(std::string);
+
+}  // namespace
+
+void MessageQueue::Append(std::vector<std::string>& batch) {
+    if (batch.empty()) return;
+    platform::LockGuard guard(lock_);
+    for (std::string& text : batch) {
+        queued_bytes_ += text.size() + kPerTextBytes;
+        texts_.push_back(std::move(text));
+    }
+    batch.clear();
+    if (taker_waiting_) changed_.NotifyAll();
+}
+
+bool MessageQueue::WaitForRoom(const std::atomic<bool>& stop) {
+    platform::LockGuard guard(lock_);
+    while (queued_bytes_ >= max_queued_bytes_ && !stop.load()) {
+        appender_waiting_ = true;
+        changed_.Wait(lock_);
+    }
+    appender_waiting_ = false;
+    return !stop.load();
+}
+
+void MessageQueue::WaitForStop(const std::atomic<bool>& stop) {
+    platform::LockGuard guard(lock_);
+    while (!stop.load()) changed_.Wait(lock_);
+}
+
+bool MessageQueue::WaitAndTake(const std::atomic<bool>& stop, std::string* text) {
+    platform::LockGuard guard(lock_);
+    while (texts_.empty() && !stop.load()) {
+        taker_waiting_ = true;
+        changed_.Wait(lock_);
+    }
+    taker_waiting_ = false;
+    if (stop.load()) return false;
+    *text = std::move(texts_.front());
+    texts_.pop_front();
+    queued_bytes_ -= text->size() + kPerTextBytes;
+    if (appender_waiting_ && queued_bytes_ < resume_queued_bytes_) changed_.NotifyAll();
+    return true;
+}
+
+void MessageQueue::WakeAll() {
+    platform::LockGuard guard(lock_);
+    changed_.NotifyAll();
+}
+
+std::size_t MessageQueue::size() {
+    platform::LockGuard guard(lock_);
+    return texts_.size();
+}
+
+std::size_t MessageQueue::queued_bytes() {
+    platform::LockGuard guard(lock_);
+    return queued_bytes_;
+}
+
+}  // namespace vornmt::transport

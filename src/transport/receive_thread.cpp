@@ -1,0 +1,68 @@
+// The receive thread: waits for data, frames it and queues the texts. It
+// reports the end of the connection once (a server break for a close, a reset
+// or a refusal, the error number otherwise) and then waits for the teardown
+// without reading or spinning.
+#include <VornMTClient.h>
+
+#include <string>
+#include <vector>
+
+#include "transport/message_framer.h"
+#include "transport/worker_threads.h"
+
+namespace vornmt::transport {
+namespace {
+
+void ReportConnectionEnd(client::CallbackRegistry& registry, int error) {
+    if (error == 0 || error == platform::kWsaConnectionReset || error == platform::kWsaConnectionRefused) {
+        registry.DeliverServerBreak();
+    } else {
+        registry.ReportError(error);
+    }
+}
+
+// Reads until the connection ends or a stop is requested. Returns the socket
+// error that ended it (0 for an orderly close by the server), or -1 on stop.
+int ReceiveUntilEnd(WorkerContext& context) {
+    MessageFramer framer;
+    std::vector<std::string> batch;
+    char buffer[kReadChunkBytes];
+    while (!context.stop.load()) {
+        if (!context.queue.WaitForRoom(context.stop)) return -1;
+        int error = 0;
+        switch (platform::WaitReadable(context.socket.load(), context.wakeup, -1, &error)) {
+            case platform::WaitResult::kWoken:
+            case platform::WaitResult::kTimedOut:
+                continue;  // the loop looks at the stop flag
+            case platform::WaitResult::kFailed:
+                return context.stop.load() ? -1 : error;
+            case platform::WaitResult::kReadable:
+                break;
+        }
+        long received = platform::Receive(context.socket.load(), buffer, sizeof buffer, &error);
+        if (context.stop.load()) return -1;  // a shutdown by the teardown is no server break
+        if (received == 0) return 0;
+        if (received < 0) return error;
+        int oversized = framer.Feed(buffer, static_cast<std::size_t>(received), batch);
+        context.queue.Append(batch);
+        for (; oversized > 0; --oversized) context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+    }
+    return -1;
+}
+
+}  // namespace
+
+void RunReceiveThread(void* raw_context) {
+    MarkWorkerThread();
+    auto& context = *static_cast<WorkerContext*>(raw_context);
+    try {
+        int end = ReceiveUntilEnd(context);
+        if (end >= 0) ReportConnectionEnd(context.registry, end);
+    } catch (...) {
+        // Out of memory, or an error callback that threw: the connection is
+        // unusable either way; wait for the teardown like after a break.
+    }
+    context.queue.WaitForStop(context.stop);
+}
+
+}  // namespace vornmt::transport

@@ -1,0 +1,66 @@
+#include "transport/touch_decoding.h"
+
+#include <boost/variant/get.hpp>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace vornmt::transport {
+namespace {
+
+namespace mt = Vorn_SDK_MultiTouch;
+
+constexpr std::size_t kPointValues = 6;
+
+// A 16-bit field keeps the low 16 bits of the wire number.
+std::uint16_t Low16(const message::Value& value) {
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(message::ToInteger(value)) & 0xFFFFu);
+}
+
+// The point list: an array, or null for none. Anything else is the wrong kind.
+const message::ValueArray* PointList(const message::Value& value) {
+    static const message::ValueArray kNoPoints;
+    if (message::KindOf(value) == message::ValueKind::Null) return &kNoPoints;
+    const message::ValueArray* list = message::AsArray(value);
+    if (list == nullptr) throw boost::bad_get();
+    return list;
+}
+
+}  // namespace
+
+int DecodePointFrame(const message::ValueArray& arguments, client::CallbackRegistry& registry,
+                     PointBuffer& points) {
+    int frame_value_0 = message::ToInteger(arguments[0]);
+    int frame_value_1 = message::ToInteger(arguments[1]);
+    const message::ValueArray& list = *PointList(arguments[2]);
+    // Points beyond the buffer are dropped unread.
+    std::size_t count = std::min(list.size(), static_cast<std::size_t>(mt::MAX_FRAME_POINTS));
+    for (std::size_t i = 0; i < count; ++i) {
+        const message::ValueArray* values = message::AsArray(list[i]);
+        if (values == nullptr || values->size() < kPointValues) return mt::ERR_BAD_MESSAGE;
+        mt::TouchPoint& point = points.points[i];
+        point.code_0 = Low16((*values)[0]);
+        point.code_1 = Low16((*values)[1]);
+        point.x = message::ToInteger((*values)[2]);
+        point.y = message::ToInteger((*values)[3]);
+        point.aux_0 = Low16((*values)[4]);
+        point.aux_1 = Low16((*values)[5]);
+    }
+    registry.DeliverPointFrame(frame_value_0, frame_value_1, static_cast<int>(count), points.points);
+    return 0;
+}
+
+int DecodeGesture(const message::ValueArray& arguments, client::CallbackRegistry& registry) {
+    mt::TouchGesture gesture{};
+    gesture.code = Low16(arguments[0]);
+    std::size_t announced = Low16(arguments[1]);
+    if (announced > arguments.size() - 2) return mt::ERR_BAD_MESSAGE;
+    // Parameters beyond the record's six are dropped unread.
+    std::size_t kept = std::min(announced, static_cast<std::size_t>(mt::MAX_GESTURE_PARAMS));
+    gesture.param_count = static_cast<std::uint16_t>(kept);
+    for (std::size_t i = 0; i < kept; ++i) gesture.params[i] = message::ToReal(arguments[2 + i]);
+    registry.DeliverGesture(gesture);
+    return 0;
+}
+
+}  // namespace vornmt::transport

@@ -1,0 +1,152 @@
+#include <VornMTClient.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "client/library_state.h"
+#include "support/event_log.h"
+#include "support/test_server.h"
+
+namespace {
+
+namespace mt = Vorn_SDK_MultiTouch;
+using vornmt::testing::EventLog;
+using vornmt::testing::TestServer;
+
+void FailOnError(int32_t code, void*) { ADD_FAILURE() << "unexpected error report " << code; }
+
+void RecordBreak(void* reserved, void* user_data) {
+    static_cast<EventLog*>(user_data)->Add(reserved == nullptr ? "break" : "break with non-null reserved");
+}
+
+// Every test starts and ends disconnected, with no callbacks but one that
+// fails the test on any error report it did not ask for.
+class Connection : public ::testing::Test {
+protected:
+    void SetUp() override { SetOnReceiveError(FailOnError, nullptr); }
+    void TearDown() override {
+        EXPECT_EQ(DisconnectServer(), 0);
+        SetOnReceiveError(nullptr, nullptr);
+        SetOnServerBreak(nullptr, nullptr);
+    }
+    bool Connected() { return vornmt::client::Library().connection.socket() != vornmt::platform::kInvalidSocket; }
+};
+
+TEST_F(Connection, RefusedConnectionReportsWinsockNumberAndLeavesNothing) {
+    uint16_t port;
+    {
+        TestServer closed;
+        port = closed.port();
+    }  // nothing listens there now
+    EXPECT_EQ(ConnectServer("127.0.0.1", port), 10061);
+    EXPECT_FALSE(Connected());
+    EXPECT_EQ(DisconnectServer(), 0);
+}
+
+TEST_F(Connection, BadAddressFailsWithoutConnecting) {
+    TestServer server;
+    EXPECT_EQ(ConnectServer("localhost", server.port()), 10049);  // no name resolution
+    EXPECT_EQ(ConnectServer("", server.port()), 10049);
+    EXPECT_FALSE(Connected());
+}
+
+TEST_F(Connection, NullAddressConnectsToLoopbackAndPortUsesLow16Bits) {
+    TestServer server;
+    ASSERT_EQ(ConnectServer(nullptr, server.port() + 65536 * 3), 0);
+    EXPECT_TRUE(server.Accept());
+    EXPECT_TRUE(Connected());
+    EXPECT_EQ(vornmt::client::Library().connection.server_address(), "127.0.0.1");
+}
+
+TEST_F(Connection, DisconnectEndsTheConnectionPromptlyWithoutServerBreak) {
+    EventLog breaks;
+    SetOnServerBreak(RecordBreak, &breaks);
+    TestServer server;
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    ASSERT_TRUE(server.Accept());
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DisconnectServer(), 0);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(server.WaitForClientEnd());
+    EXPECT_FALSE(Connected());
+    EXPECT_EQ(DisconnectServer(), 0);  // twice is fine
+    EXPECT_EQ(breaks.size(), 0u);
+    // Not a timing assertion on speed, only that no 2-second wait hides in it.
+    EXPECT_LT(took, std::chrono::milliseconds(1500));
+}
+
+TEST_F(Connection, ReconnectClosesTheOldConnectionFirst) {
+    TestServer server;
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    EXPECT_TRUE(server.WaitForClientEnd());  // the first connection ended
+    EXPECT_TRUE(server.Accept());            // and a second one is there
+}
+
+TEST_F(Connection, ServerBreakIsReportedOnceOnTheReceiveThread) {
+    EventLog breaks;
+    SetOnServerBreak(RecordBreak, &breaks);
+    for (bool reset : {false, true}) {
+        TestServer server;
+        ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+        ASSERT_TRUE(server.Accept());
+        std::size_t before = breaks.size();
+        if (reset) server.ResetClient(); else server.CloseClient();
+        ASSERT_TRUE(breaks.WaitForCount(before + 1));
+        EXPECT_EQ(DisconnectServer(), 0);
+        EXPECT_EQ(breaks.size(), before + 1) << "reported more than once";
+        EXPECT_NE(breaks.threads().back(), std::this_thread::get_id());
+    }
+    EXPECT_EQ(breaks.events(), (std::vector<std::string>{"break", "break"}));
+}
+
+struct InCallback {
+    EventLog log;
+    std::atomic<int32_t> connect_result{-1};
+    std::atomic<int32_t> disconnect_result{-1};
+};
+
+void ConnectAndDisconnectFromBreak(void*, void* user_data) {
+    auto* state = static_cast<InCallback*>(user_data);
+    state->connect_result = ConnectServer("127.0.0.1", 1);
+    state->disconnect_result = DisconnectServer();
+    state->log.Add("done");
+}
+
+TEST_F(Connection, CallbackMayDisconnectButNotConnect) {
+    InCallback state;
+    SetOnServerBreak(ConnectAndDisconnectFromBreak, &state);
+    TestServer server;
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    ASSERT_TRUE(server.Accept());
+    server.CloseClient();
+    ASSERT_TRUE(state.log.WaitForCount(1));
+    EXPECT_EQ(state.connect_result.load(), mt::ERR_IN_CALLBACK);
+    EXPECT_EQ(state.disconnect_result.load(), 0);
+    // The application's next call reaps the stopped threads, and a new
+    // connection works.
+    SetOnServerBreak(nullptr, nullptr);
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    EXPECT_TRUE(server.Accept());
+}
+
+void DisconnectFromBreak(void*, void* user_data) {
+    DisconnectServer();
+    static_cast<EventLog*>(user_data)->Add("disconnected");
+}
+
+TEST_F(Connection, DisconnectFromCallbackClosesTheConnectionAtOnce) {
+    EventLog log;
+    SetOnServerBreak(DisconnectFromBreak, &log);
+    TestServer server;
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    ASSERT_TRUE(server.Accept());
+    server.ResetClient();
+    ASSERT_TRUE(log.WaitForCount(1));
+    EXPECT_EQ(DisconnectServer(), 0);
+    EXPECT_FALSE(Connected());
+}
+
+}  // namespace

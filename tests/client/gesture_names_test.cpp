@@ -1,0 +1,79 @@
+#include <VornMTClient.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+namespace mt = Vorn_SDK_MultiTouch;
+
+std::string NameOf(unsigned code) {
+    mt::TouchGesture gesture{};
+    gesture.code = static_cast<uint16_t>(code);
+    const char* name = GetGestureName(&gesture);
+    EXPECT_NE(name, nullptr) << code;
+    return name != nullptr ? name : "(null)";
+}
+
+TEST(GestureNames, EveryNamedCode) {
+    const std::pair<unsigned, const char*> named[] = {
+        {0, "TG_TOUCH_START"}, {1, "TG_DOWN"}, {6, "TG_MOVE"}, {7, "TG_UP"}, {8, "TG_CLICK"},
+        {9, "TG_DB_CLICK"}, {10, "TG_BIG_DOWN"}, {11, "TG_BIG_MOVE"}, {12, "TG_BIG_UP"},
+        {17, "TG_MOVE_RIGHT"}, {18, "TG_MOVE_UP"}, {19, "TG_MOVE_LEFT"}, {20, "TG_MOVE_DOWN"},
+        {25, "TG_SECOND_DOWN"}, {26, "TG_SECOND_UP"}, {27, "TG_SECOND_CLICK"}, {28, "TG_SECOND_DB_CLICK"},
+        {32, "TG_SPLIT_START"}, {33, "TG_SPLIT_APART"}, {34, "TG_SPLIT_CLOSE"}, {35, "TG_SPLIT_END"},
+        {36, "TG_ROTATE_START"}, {37, "TG_ROTATE_ANTICLOCK"}, {38, "TG_ROTATE_CLOCK"}, {39, "TG_ROTATE_END"},
+        {40, "TG_NEAR_PARREL_DOWN"}, {45, "TG_NEAR_PARREL_MOVE"}, {46, "TG_NEAR_PARREL_UP"},
+        {47, "TG_NEAR_PARREL_CLICK"}, {48, "TG_NEAR_PARREL_DB_CLICK"}, {49, "TG_NEAR_PARREL_MOVE_RIGHT"},
+        {50, "TG_NEAR_PARREL_MOVE_UP"}, {51, "TG_NEAR_PARREL_MOVE_LEFT"}, {52, "TG_NEAR_PARREL_MOVE_DOWN"},
+        {53, "TG_MULTI_DOWN"}, {58, "TG_MULTI_MOVE"}, {59, "TG_MULTI_UP"}, {60, "TG_MULTI_MOVE_RIGHT"},
+        {61, "TG_MULTI_MOVE_UP"}, {62, "TG_MULTI_MOVE_LEFT"}, {63, "TG_MULTI_MOVE_DOWN"},
+        {128, "TG_TOUCH_END"}, {65535, "TG_NO_ACTION"},
+    };
+    int named_below_64 = 0;
+    for (const auto& [code, name] : named) {
+        EXPECT_EQ(NameOf(code), name) << code;
+        if (code < 64) ++named_below_64;
+    }
+    // Every other code of the table, and every code outside it, has the empty name.
+    int empty_below_64 = 0;
+    for (unsigned code = 0; code < 64; ++code)
+        if (NameOf(code).empty()) ++empty_below_64;
+    EXPECT_EQ(named_below_64 + empty_below_64, 64);
+    for (unsigned code : {2u, 5u, 13u, 16u, 21u, 24u, 29u, 31u, 41u, 44u, 54u, 57u}) EXPECT_EQ(NameOf(code), "");
+    for (unsigned code = 64; code < 65535; ++code) {
+        if (code == 128) continue;
+        ASSERT_EQ(NameOf(code), "") << code;
+    }
+}
+
+TEST(GestureNames, NullGestureHasEmptyName) { EXPECT_STREQ(GetGestureName(nullptr), ""); }
+
+TEST(PublicRecords, AssignmentCopiesWholeRecord) {
+    mt::TouchGesture source{};
+    source.code = 33;
+    source.param_count = 2;
+    for (int i = 0; i < mt::MAX_GESTURE_PARAMS; ++i) source.params[i] = i + 0.5;  // entries past the count too
+    mt::TouchGesture target{};
+    target = source;
+    for (int i = 0; i < mt::MAX_GESTURE_PARAMS; ++i) EXPECT_EQ(target.params[i], i + 0.5);
+    EXPECT_STREQ(GetGestureName(&target), "TG_SPLIT_APART");
+
+    mt::TouchDeviceInfo info{};
+    info.info_value_0 = -1;
+    info.info_text[127] = 'z';
+    mt::TouchDeviceInfo info_copy{};
+    info_copy = info;
+    EXPECT_EQ(info_copy.info_value_0, -1);
+    EXPECT_EQ(info_copy.info_text[127], 'z');
+}
+
+TEST(PublicRecords, LayoutIsFixed) {
+    EXPECT_EQ(sizeof(mt::TouchPoint), 16u);
+    EXPECT_EQ(sizeof(mt::TouchGesture), 56u);
+    EXPECT_EQ(sizeof(mt::TouchDeviceInfo), 136u);
+    EXPECT_EQ(sizeof(mt::TouchClientRequest), 148u);
+    EXPECT_EQ(offsetof(mt::TouchClientRequest, param), 20u);
+}
+
+}  // namespace
