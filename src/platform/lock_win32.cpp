@@ -1,0 +1,31 @@
+#include <windows.h>
+
+#include "platform/lock.h"
+
+namespace vornmt::platform {
+
+// A critical section counts its holder's re-entries itself.
+struct RecursiveLock::Native {
+    CRITICAL_SECTION section;
+};
+
+RecursiveLock::RecursiveLock() : native_(new Native) { ::InitializeCriticalSection(&native_->section); }
+RecursiveLock::~RecursiveLock() { ::DeleteCriticalSection(&native_->section); }
+void RecursiveLock::Lock() { ::EnterCriticalSection(&native_->section); }
+void RecursiveLock::Unlock() { ::LeaveCriticalSection(&native_->section); }
+
+// A condition variable needs no clean-up.
+struct Condition::Native {
+    CONDITION_VARIABLE condition;
+};
+
+Condition::Condition() : native_(new Native) { ::InitializeConditionVariable(&native_->condition); }
+Condition::~Condition() = default;
+
+void Condition::Wait(RecursiveLock& lock) {
+    ::SleepConditionVariableCS(&native_->condition, &lock.native_->section, INFINITE);
+}
+
+void Condition::NotifyAll() { ::WakeAllConditionVariable(&native_->condition); }
+
+}  // namespace vornmt::platform

@@ -1,0 +1,126 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <climits>
+#include <cstring>
+
+#include "platform/sockets.h"
+
+namespace vornmt::platform {
+namespace {
+
+SOCKET Native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
+
+// Windows Sockets already numbers its errors the way the library reports them.
+int LastError() { return ::WSAGetLastError(); }
+
+int ClampLength(std::size_t length) { return length > INT_MAX ? INT_MAX : static_cast<int>(length); }
+
+}  // namespace
+
+int StartSocketLayer() {
+    WSADATA data;
+    // WSAStartup returns its error itself; WSAGetLastError needs a started layer.
+    return ::WSAStartup(MAKEWORD(2, 2), &data);
+}
+
+void CleanupSocketLayer() { ::WSACleanup(); }
+
+SocketHandle OpenTcpSocket(int* error) {
+    SOCKET socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (socket == INVALID_SOCKET) {
+        *error = LastError();
+        return kInvalidSocket;
+    }
+    return static_cast<SocketHandle>(socket);
+}
+
+int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t port) {
+    if (dotted_address == nullptr) return kWsaAddressInvalid;
+    // inet_addr answers INADDR_NONE both for a text it rejects and for the
+    // broadcast address itself; only the latter is an address.
+    unsigned long ip = ::inet_addr(dotted_address);
+    if (ip == INADDR_NONE && std::strcmp(dotted_address, "255.255.255.255") != 0) return kWsaAddressInvalid;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(port);
+    address.sin_addr.s_addr = ip;
+    // A blocking connect is not interrupted on Windows, so there is nothing to retry.
+    if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
+    return LastError();
+}
+
+long Receive(SocketHandle socket, char* buffer, std::size_t capacity, int* error) {
+    for (;;) {
+        int n = ::recv(Native(socket), buffer, ClampLength(capacity), 0);
+        if (n != SOCKET_ERROR) return n;
+        int code = LastError();
+        if (code == WSAEINTR) continue;
+        *error = code;
+        return -1;
+    }
+}
+
+long Send(SocketHandle socket, const char* data, std::size_t length, int* error) {
+    for (;;) {
+        int n = ::send(Native(socket), data, ClampLength(length), 0);
+        if (n != SOCKET_ERROR) return n;
+        int code = LastError();
+        if (code == WSAEINTR) continue;
+        *error = code;
+        return -1;
+    }
+}
+
+void ShutdownSocket(SocketHandle socket) { ::shutdown(Native(socket), SD_BOTH); }
+
+void CloseSocket(SocketHandle socket) { ::closesocket(Native(socket)); }
+
+SocketHandle ListenLoopback(std::uint16_t port, std::uint16_t* bound_port, int* error) {
+    SOCKET listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (listener == INVALID_SOCKET) {
+        *error = LastError();
+        return kInvalidSocket;
+    }
+    // No SO_REUSEADDR: on Windows it would let another process bind the same
+    // port, and a listener may be re-bound while old connections linger anyway.
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = ::htons(port);
+    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, 16) != 0 || ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        *error = LastError();
+        ::closesocket(listener);
+        return kInvalidSocket;
+    }
+    if (bound_port) *bound_port = ::ntohs(address.sin_port);
+    return static_cast<SocketHandle>(listener);
+}
+
+SocketHandle AcceptClient(SocketHandle listener, int* error) {
+    for (;;) {
+        SOCKET client = ::accept(Native(listener), nullptr, nullptr);
+        if (client != INVALID_SOCKET) return static_cast<SocketHandle>(client);
+        int code = LastError();
+        // A client that reset before being accepted: wait for the next one.
+        if (code == WSAEINTR || code == WSAECONNRESET) continue;
+        *error = code;
+        return kInvalidSocket;
+    }
+}
+
+void SetResetOnClose(SocketHandle socket) {
+    linger option{};
+    option.l_onoff = 1;
+    option.l_linger = 0;
+    ::setsockopt(Native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&option), sizeof option);
+}
+
+void SetNoDelay(SocketHandle socket) {
+    BOOL on = TRUE;
+    ::setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+}  // namespace vornmt::platform

@@ -1,0 +1,90 @@
+// Worker threads: they run their entry with its argument, Join waits for the
+// end, and the owner can let go of a thread without waiting.
+#include <atomic>
+#include <memory>
+
+#include "platform/threads.h"
+#include "platform_test_support.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace vornmt::platform {
+namespace {
+
+struct GatedRun {
+    std::atomic<bool> release{false};
+    std::atomic<bool> done{false};
+    int priority = 0;  // written by the thread before `done`
+};
+
+void RunUntilReleased(void* raw) {
+    auto* run = static_cast<GatedRun*>(raw);
+    while (!run->release.load()) std::this_thread::yield();
+    // Start has returned by now, so the priority it sets is in place.
+#if defined(_WIN32)
+    run->priority = ::GetThreadPriority(::GetCurrentThread());
+#endif
+    run->done.store(true);
+}
+
+TEST(WorkerThreadTest, RunsTheEntryAndJoinWaitsForItsEnd) {
+    GatedRun run;
+    WorkerThread thread;
+    EXPECT_FALSE(thread.running());
+    ASSERT_EQ(thread.Start(RunUntilReleased, &run), 0);
+    EXPECT_TRUE(thread.running());
+    run.release.store(true);
+    thread.Join();
+    EXPECT_TRUE(run.done.load()) << "Join returned before the thread ended";
+    EXPECT_FALSE(thread.running());
+    thread.Join();  // a second Join has nothing to wait for
+}
+
+TEST(WorkerThreadTest, DestructorJoinsAThreadStillHeld) {
+    GatedRun run;
+    {
+        WorkerThread thread;
+        ASSERT_EQ(thread.Start(RunUntilReleased, &run), 0);
+        run.release.store(true);
+    }
+    EXPECT_TRUE(run.done.load());
+}
+
+TEST(WorkerThreadTest, CanStartAgainAfterJoin) {
+    WorkerThread thread;
+    for (int round = 0; round < 3; ++round) {
+        GatedRun run;
+        ASSERT_EQ(thread.Start(RunUntilReleased, &run), 0);
+        run.release.store(true);
+        thread.Join();
+        EXPECT_TRUE(run.done.load());
+    }
+}
+
+TEST(WorkerThreadTest, AbandonLetsGoWithoutWaiting) {
+    // The thread outlives its owner; its state lives on the heap.
+    auto run = std::make_shared<GatedRun>();
+    WorkerThread thread;
+    ASSERT_EQ(thread.Start(RunUntilReleased, run.get()), 0);
+    thread.Abandon();
+    EXPECT_FALSE(thread.running());
+    EXPECT_FALSE(run->done.load()) << "Abandon must not wait for the thread";
+    run->release.store(true);
+    EXPECT_TRUE(testing::WaitUntil([&] { return run->done.load(); }));
+}
+
+#if defined(_WIN32)
+TEST(WorkerThreadTest, RunsAtTimeCriticalPriority) {
+    GatedRun run;
+    WorkerThread thread;
+    ASSERT_EQ(thread.Start(RunUntilReleased, &run), 0);
+    run.release.store(true);
+    thread.Join();
+    EXPECT_EQ(run.priority, THREAD_PRIORITY_TIME_CRITICAL);
+}
+#endif
+
+}  // namespace
+}  // namespace vornmt::platform
