@@ -1,0 +1,37 @@
+// Measures how deeply the elements of a received text nest before the XML
+// parser sees it. TinyXML parses nested elements recursively without a limit,
+// so an inbound text must be measured first or a server could exhaust the
+// dispatch thread's stack. Pure function, any thread.
+#pragma once
+
+#include <string_view>
+
+namespace vornmt::message {
+
+// MeasureNesting's result for a text it will not vouch for (see below).
+constexpr int kNestingRefused = -1;
+
+// Returns the deepest element nesting of `text` (an element at the top level
+// is at depth 1, a self-closing element counts for its own level), or
+// `limit + 1` as soon as the nesting passes `limit`, or kNestingRefused.
+//
+// The scan is linear and uses no recursion. It reads the text up to its first
+// NUL byte, as the parser does, and splits it where TinyXML does, so that the
+// depth it reports is never below the depth TinyXML builds:
+// - comments run to "-->", CDATA sections to "]]>";
+// - every other "<!" or "<?" construct ends at its first '>', as TinyXML ends
+//   it there (not at "?>");
+// - quoted attribute values in start tags are skipped;
+// - "</" closes one level (at the top level it is skipped like "<!");
+// - '<' followed by a letter, '_' or a byte of 0x7F and up opens an element.
+// Text TinyXML might split differently is refused rather than guessed at: a
+// '<' outside quotes inside a start tag; a "<?" construct with a byte of 0x80
+// and up, or with a quoted value after '=' that is not closed before its
+// first '>'; and, when TinyXML may read the text as UTF-8 (it starts with a
+// byte order mark or holds "<?xml"), a lead byte not followed by as many
+// continuation bytes as TinyXML steps over, since TinyXML would then swallow
+// the '<' or quote after it. Refusing costs nothing in practice: a well-formed
+// message holds none of these.
+int MeasureNesting(std::string_view text, int limit);
+
+}  // namespace vornmt::message
