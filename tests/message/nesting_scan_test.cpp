@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <tinyxml.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "message/nesting_scan.h"
+
+namespace vornmt::message {
+namespace {
+
+constexpr int kLimit = 64;
+
+std::string Repeat(const std::string& part, std::size_t times) {
+    std::string text;
+    text.reserve(part.size() * times);
+    for (std::size_t i = 0; i < times; ++i) {
+        text += part;
+    }
+    return text;
+}
+
+// The deepest element level TinyXML builds, error or not (it keeps what it
+// parsed before an error). Walked without recursion.
+int BuiltDepth(const std::string& text) {
+    TiXmlDocument document;
+    document.Parse(text.c_str());
+    int deepest = 0;
+    std::vector<std::pair<const TiXmlNode*, int>> pending{{&document, 0}};
+    while (!pending.empty()) {
+        const auto [node, depth] = pending.back();
+        pending.pop_back();
+        for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
+            if (child->ToElement() != nullptr) {
+                deepest = std::max(deepest, depth + 1);
+                pending.push_back({child, depth + 1});
+            }
+        }
+    }
+    return deepest;
+}
+
+TEST(NestingScan, CountsElementsAndSkipsWhatIsNotMarkup) {
+    const struct {
+        std::string text;
+        int depth;
+    } cases[] = {
+        {"", 0},
+        {"plain text", 0},
+        {"<a/>", 1},
+        {"<a><b/></a>", 2},
+        {"<a><b></b><c><d/></c></a><e/>", 3},
+        {"<a><!-- <b><c><d> --></a>", 1},
+        {"<a><!--> <b> --></a>", 1},
+        {"<a><![CDATA[<b><c></b>]]></a>", 1},
+        {"<a x='>' y=\"<b>\" z=\"'\"><c/></a>", 2},
+        {"<!DOCTYPE x><a/>", 1},
+        {"<a><?pi a > <b><c/></b></a>", 3},  // the parser ends "<?" at the first '>'
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><a>\xC3\xA9</a>", 1},
+        {"<a>\xE9</a>", 1},
+        {"<a><a><a>", 3},
+        {"<a><b", 2},
+        {"</a></a><a/>", 1},
+        {"<a></a></a></a><b><c/></b>", 2},
+        {"<a>< b><c/></a>", 2},
+        {"<a/ >", 1},
+        {"<_a><\x7F/></_a>", 2},
+        {"<!--<a><b>", 0},
+        {std::string("<a/>\0<b><c><d>", 14), 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MeasureNesting(c.text, kLimit), c.depth) << c.text;
+    }
+}
+
+TEST(NestingScan, StopsOnceTheLimitIsPassed) {
+    EXPECT_EQ(MeasureNesting(Repeat("<a>", 64), kLimit), 64);
+    EXPECT_EQ(MeasureNesting(Repeat("<a>", 64) + "<b/>", kLimit), 65);
+    EXPECT_EQ(MeasureNesting(Repeat("<a>", 500000), kLimit), 65);
+    EXPECT_EQ(MeasureNesting(Repeat("<a>", 1000) + Repeat("</a>", 1000), kLimit), 65);
+    EXPECT_EQ(MeasureNesting(Repeat("<a></a>", 100000), kLimit), 1);
+}
+
+TEST(NestingScan, RefusesTextTheParserMightSplitDifferently) {
+    const std::string refused[] = {
+        "<a b=c<d>",
+        "<a <b>",
+        "<?xml version=\"1.0\"?><a>\xC3</a>",          // lead byte before '<' in UTF-8 mode
+        "\xEF\xBB\xBF<a>x\xF0\x9F\x98</a>",            // byte order mark, short sequence
+        "\xEF\xBB\xBF<a>\xE2\x82",                     // sequence cut by the end of the text
+        "<?xml version=\"1.0 ?><a>",                   // quote open across the first '>'
+        "<a><?pi \xE9 ?></a>",
+    };
+    for (const auto& text : refused) {
+        EXPECT_EQ(MeasureNesting(text, kLimit), kNestingRefused) << text;
+    }
+}
+
+// Whatever the scanner accepts, TinyXML builds no deeper than it says.
+TEST(NestingScan, NeverReportsLessThanTheParserBuilds) {
+    const std::string texts[] = {
+        "<a x=\"</a></a>\"><b><c/></b></a>",
+        "<a><?x </a> ?><b><c/></b></a>",
+        "<a><!DOCTYPE </a>><b><c/></b></a>",
+        "<a><?xml version='</a>'?><b><c/></b></a>",
+        "<a><?xml x\"y version=\"1\"?><b><c/></b></a>",
+        "<a><![CDATA[</a>]]><b/></a>",
+        "<a>&#x3c;/a&gt;<b><c/></b></a>",
+        "<a>\xC3</a><b><c/></b>",
+        "<a b=\"1\" b=\"2\"><c><d/></c></a>",
+        "<a><b>text</b><c></d></c></a><e><f><g/></f></e>",
+        "<a/><b></b><c><d><e/></d></c>",
+        "<a\t\n><b\n/></a>",
+        "<a><!-- -- --><b/><!----></a>",
+        "<a><!---><b/>--></a>",
+    };
+    for (const auto& text : texts) {
+        const int measured = MeasureNesting(text, kLimit);
+        if (measured != kNestingRefused) {
+            EXPECT_GE(measured, BuiltDepth(text)) << text;
+        }
+    }
+}
+
+TEST(NestingScan, HandlesHostileTextOfAMebibyte) {
+    constexpr std::size_t kParts = 1 << 18;
+    const std::string hostile[] = {
+        Repeat("<!--", kParts), Repeat("<![CDATA[", kParts), Repeat("<?x ", kParts), Repeat("<!", kParts),
+        Repeat("</", kParts),   Repeat("<a x='", kParts),    Repeat("<a =\"", kParts), Repeat("<", kParts),
+        "<?xml " + Repeat("=\"", kParts) + ">",
+    };
+    for (const auto& text : hostile) {
+        const int measured = MeasureNesting(text, kLimit);
+        EXPECT_TRUE(measured == kNestingRefused || (measured >= 0 && measured <= kLimit + 1));
+    }
+}
+
+}  // namespace
+}  // namespace vornmt::message

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "message/value.h"
+#include "value_printer.h"
+
+namespace vornmt::message {
+namespace {
+
+TEST(Value, KindIndexFollowsTheFormatOrder) {
+    EXPECT_EQ(Value().which(), 0);
+    EXPECT_EQ(KindOf(Value()), ValueKind::Null);
+    const struct {
+        Value value;
+        int index;
+        ValueKind kind;
+    } cases[] = {
+        {NullValue{}, 0, ValueKind::Null},         {true, 1, ValueKind::Boolean},
+        {-7, 2, ValueKind::Integer},               {0.5, 3, ValueKind::Real},
+        {std::string("x"), 4, ValueKind::String},  {ValueArray{}, 5, ValueKind::Array},
+        {ValueObject{}, 6, ValueKind::Object},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.value.which(), c.index);
+        EXPECT_EQ(KindOf(c.value), c.kind);
+    }
+}
+
+TEST(Value, CharacterStringIsNeverBoolean) {
+    EXPECT_EQ(Value("true"), Value(std::string("true")));
+    Value assigned = 5;
+    assigned = "false";
+    EXPECT_EQ(KindOf(assigned), ValueKind::String);
+    EXPECT_EQ(ToString(assigned), "false");
+    ValueObject object;
+    object.insert({"key", "text"});
+    EXPECT_EQ(ToString(object["key"]), "text");
+    EXPECT_EQ(Value(static_cast<const char*>(nullptr)), Value(std::string()));
+}
+
+TEST(Value, ToIntegerTruncatesAndMapsOutOfRange) {
+    constexpr int kMin = std::numeric_limits<int>::min();
+    const struct {
+        Value value;
+        int expected;
+    } cases[] = {
+        {-7, -7},
+        {1919.999999, 1919},
+        {-0.5, 0},
+        {-2.9, -2},
+        {2147483647.9, 2147483647},
+        {3000000000.0, kMin},
+        {2147483648.0, kMin},
+        {-2147483648.0, kMin},
+        {-2147483648.9, kMin},
+        {-2147483649.0, kMin},
+        {std::numeric_limits<double>::quiet_NaN(), kMin},
+        {std::numeric_limits<double>::infinity(), kMin},
+        {-std::numeric_limits<double>::infinity(), kMin},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ToInteger(c.value), c.expected) << ToReal(c.value);
+    }
+}
+
+TEST(Value, ConversionsRejectOtherKinds) {
+    EXPECT_THROW(ToInteger(Value()), boost::bad_get);
+    EXPECT_THROW(ToInteger(true), boost::bad_get);
+    EXPECT_THROW(ToInteger("5"), boost::bad_get);
+    EXPECT_THROW(ToReal("0.5"), boost::bad_get);
+    EXPECT_THROW(ToString(Value()), boost::bad_get);
+    EXPECT_THROW(ToString(5), boost::bad_get);
+    EXPECT_THROW(ToArray(ValueObject{}), boost::bad_get);
+    EXPECT_THROW(ToObject(ValueArray{}), boost::bad_get);
+    EXPECT_THROW(ToArray(false), boost::bad_get);
+    EXPECT_EQ(ToReal(3), 3.0);
+    EXPECT_TRUE(ToArray(Value()).empty());
+    EXPECT_TRUE(ToObject(Value()).empty());
+}
+
+TEST(Value, ObjectKeepsFirstInsertionAndByteOrder) {
+    ValueObject object;
+    object.insert({"x", 1});
+    object.insert({"x", 2});
+    EXPECT_EQ(object.size(), 1u);
+    EXPECT_EQ(object["x"], Value(1));
+
+    ValueObject keys{{"b", 1}, {"a", 2}, {"B", 3}, {"app_name", 4}, {"app_key_id", 5}};
+    std::string order;
+    for (const auto& entry : keys) {
+        order += entry.first + " ";
+    }
+    EXPECT_EQ(order, "B a app_key_id app_name b ");
+}
+
+TEST(Value, CopyIsDeep) {
+    ValueObject inner{{"list", ValueArray{1, 2}}};
+    const Value original = ValueArray{inner};
+    Value copy = original;
+    ValueArray& copied_list =
+        boost::get<ValueArray>(boost::get<ValueObject>(boost::get<ValueArray>(copy)[0])["list"]);
+    copied_list.push_back(3);
+    copied_list[0] = "changed";
+    EXPECT_EQ(ToArray(ToObject(ToArray(original)[0])["list"]), (ValueArray{1, 2}));
+    EXPECT_NE(copy, original);
+}
+
+TEST(Value, ViewsPointIntoTheValueAndRefuseOtherKinds) {
+    const Value array = ValueArray{1, "x"};
+    const Value object = ValueObject{{"k", 1}};
+    ASSERT_NE(AsArray(array), nullptr);
+    EXPECT_EQ(AsArray(array), &boost::get<ValueArray>(array));
+    EXPECT_EQ(AsObject(object), &boost::get<ValueObject>(object));
+    EXPECT_EQ(AsArray(Value()), nullptr);
+    EXPECT_EQ(AsObject(Value()), nullptr);
+    EXPECT_EQ(AsArray(object), nullptr);
+    EXPECT_EQ(AsObject(array), nullptr);
+    EXPECT_EQ(AsArray(5), nullptr);
+}
+
+TEST(Value, EqualityComparesKindAndPayload) {
+    EXPECT_NE(Value(1), Value(1.0));
+    EXPECT_NE(Value(0), Value(false));
+    EXPECT_EQ(Value(NullValue{}), Value());
+    EXPECT_EQ(Value(ValueObject{{"a", ValueArray{Value()}}}), Value(ValueObject{{"a", ValueArray{Value()}}}));
+}
+
+}  // namespace
+}  // namespace vornmt::message
