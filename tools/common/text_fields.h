@@ -1,0 +1,26 @@
+// Small helpers for the tools' line-based text formats: splitting a line into
+// fields and strict, locale-independent number conversions.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vornmt::tools {
+
+// The whitespace-separated fields of `line`.
+std::vector<std::string_view> SplitFields(std::string_view line);
+
+// Strict conversions: the whole text must be the number (optional leading
+// '-', for reals also a fraction and an exponent); no white space, no '+'.
+bool ParseInteger(std::string_view text, int* value);
+bool ParseReal(std::string_view text, double* value);
+
+// The shortest text that converts back to exactly `value`.
+std::string FormatReal(double value);
+
+// Splits `text` into lines at '\n', dropping a '\r' before it, so files
+// edited on Windows read alike. A final line without a break counts.
+std::vector<std::string_view> SplitLines(std::string_view text);
+
+}  // namespace vornmt::tools

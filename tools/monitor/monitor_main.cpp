@@ -1,0 +1,383 @@
+// vornmt-monitor: connects to a touch server through VornMTClient, subscribes,
+// and prints one line per event it receives; optionally records them for
+// vornmt-sim --replay. Built on the public API only.
+#include <VornMTClient.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "common/recording.h"
+#include "common/stop_signal.h"
+#include "common/text_fields.h"
+
+namespace {
+
+using namespace Vorn_SDK_MultiTouch;
+using vornmt::tools::RecordedEvent;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kDefaultPort = 7100;
+
+// Exit statuses.
+constexpr int kExitDone = 0;        // the count or the time was reached, or Ctrl-C
+constexpr int kExitFailed = 1;      // no connection, a request failed, the recording failed
+constexpr int kExitUsage = 2;
+constexpr int kExitServerGone = 3;  // the server closed or reset the connection
+
+const char kUsage[] =
+    "usage: vornmt-monitor [options]\n"
+    "Connects to a touch server, subscribes, and prints what arrives, one line per event.\n"
+    "\n"
+    "  --address A             server address, dotted IPv4 (default 127.0.0.1)\n"
+    "  --port N                server port (default 7100)\n"
+    "  --count N               stop after N events (frames, gestures, information, ...)\n"
+    "  --seconds S             stop after S seconds\n"
+    "  --record FILE           also write the events to FILE, for vornmt-sim --replay FILE\n"
+    "  --type N                the request's type (default 1)\n"
+    "  --param TEXT            the request's param text (default empty)\n"
+    "  --threshold N           also send a movement threshold\n"
+    "  --raw-resolution WxH    also send the resolution of the raw data wanted\n"
+    "  --no-frames             do not print frame lines (they are still counted and recorded)\n"
+    "  --quiet                 print only the closing summary\n"
+    "  --help                  this text\n"
+    "\n"
+    "Exit status: 0 done (count, time or Ctrl-C), 1 no connection or a failed request,\n"
+    "2 bad usage, 3 the server went away.\n";
+
+struct Options {
+    std::string address = "127.0.0.1";
+    int port = kDefaultPort;
+    long long count = 0;  // 0: no limit
+    double seconds = 0;   // 0: no limit
+    std::string record;
+    int type = 1;
+    std::string param;
+    bool send_threshold = false;
+    int threshold = 0;
+    bool send_raw_resolution = false;
+    int raw_x = 0;
+    int raw_y = 0;
+    bool print_frames = true;
+    bool quiet = false;
+};
+
+// Shared by the library's two threads (which call back) and the main thread.
+struct Monitor {
+    Options options;
+    Clock::time_point connected_at;
+    vornmt::tools::RecordingWriter recording;
+    bool recording_open = false;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    long long events = 0;     // guarded by mutex
+    long long frames = 0;     // guarded by mutex
+    long long gestures = 0;   // guarded by mutex
+    long long errors = 0;     // guarded by mutex
+    bool server_gone = false; // guarded by mutex
+    bool stop = false;        // guarded by mutex
+
+    double ElapsedMs() const { return std::chrono::duration<double, std::milli>(Clock::now() - connected_at).count(); }
+
+    // Counts one event and prints its line; false once the count is reached,
+    // so the caller drops events that arrive before the disconnect.
+    bool Take(const std::string& line, long long* kind_counter) {
+        std::lock_guard<std::mutex> hold(mutex);
+        if (options.count > 0 && events >= options.count) return false;
+        ++events;
+        if (kind_counter) ++*kind_counter;
+        if (!options.quiet && !line.empty()) {
+            std::printf("[%8.3f] %s\n", ElapsedMs() / 1000, line.c_str());
+            std::fflush(stdout);
+        }
+        if (options.count > 0 && events >= options.count) changed.notify_all();
+        return true;
+    }
+
+    void Record(RecordedEvent event) {
+        if (recording_open) recording.Write(event);
+    }
+};
+
+Monitor* monitor = nullptr;  // set before any callback can run
+
+const char* SocketErrorText(int code) {
+    switch (code) {
+        case 10004: return "interrupted";
+        case 10013: return "permission denied";
+        case 10022: return "invalid argument";
+        case 10048: return "address in use";
+        case 10049: return "not a valid address";
+        case 10050: return "network down";
+        case 10051: return "network unreachable";
+        case 10053: return "connection aborted";
+        case 10054: return "connection reset";
+        case 10055: return "out of buffer space";
+        case 10057: return "not connected";
+        case 10060: return "timed out";
+        case 10061: return "connection refused";
+        case 10064: return "host down";
+        case 10065: return "host unreachable";
+        default: return nullptr;
+    }
+}
+
+std::string ErrorName(int code) {
+    switch (code) {
+        case ERR_BAD_MESSAGE: return "ERR_BAD_MESSAGE";
+        case ERR_OLD_SERVER: return "ERR_OLD_SERVER";
+        case ERR_CALLBACK_EXCEPTION: return "ERR_CALLBACK_EXCEPTION";
+        case ERR_IN_CALLBACK: return "ERR_IN_CALLBACK";
+        default: break;
+    }
+    const char* text = SocketErrorText(code);
+    if (text) return std::string("socket error: ") + text;
+    if (code >= 10000 && code < 12000) return "socket error";
+    return "system error";
+}
+
+std::string ErrorLine(int code) {
+    char number[32];
+    if (code >= 0x31000000) {
+        std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(code));
+    } else {
+        std::snprintf(number, sizeof number, "%d", code);
+    }
+    return "error " + std::string(number) + " " + ErrorName(code);
+}
+
+void VORNMT_CALL OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void*) {
+    vornmt::tools::WireFrame frame{value_0, value_1, {}};
+    std::string line = "frame " + std::to_string(value_0) + " " + std::to_string(value_1) + ": " +
+                       std::to_string(count) + (count == 1 ? " point" : " points");
+    for (int32_t i = 0; i < count; ++i) {
+        const TouchPoint& p = points[i];
+        frame.points.push_back(vornmt::tools::WirePoint{p.code_0, p.code_1, p.x, p.y, p.aux_0, p.aux_1});
+        line += " [" + std::to_string(p.code_0) + " " + std::to_string(p.code_1) + " " + std::to_string(p.x) + "," +
+                std::to_string(p.y) + " " + std::to_string(p.aux_0) + "x" + std::to_string(p.aux_1) + "]";
+    }
+    if (!monitor->Take(monitor->options.print_frames ? line : std::string(), &monitor->frames)) return;
+    monitor->Record(RecordedEvent{monitor->ElapsedMs(), std::move(frame)});
+}
+
+void VORNMT_CALL OnGesture(const TouchGesture* gesture, void*) {
+    vornmt::tools::WireGesture wire{gesture->code, {}};
+    const int params = std::min<int>(gesture->param_count, MAX_GESTURE_PARAMS);
+    const char* name = GetGestureName(gesture);
+    std::string line = "gesture " + std::string(name && *name ? name : "(unnamed)") + " (" +
+                       std::to_string(gesture->code) + ")";
+    for (int i = 0; i < params; ++i) {
+        wire.params.push_back(gesture->params[i]);
+        char text[48];
+        std::snprintf(text, sizeof text, " %g", gesture->params[i]);
+        line += text;
+    }
+    if (!monitor->Take(line, &monitor->gestures)) return;
+    monitor->Record(RecordedEvent{monitor->ElapsedMs(), std::move(wire)});
+}
+
+void VORNMT_CALL OnDeviceInfo(const TouchDeviceInfo* info, void*) {
+    std::string text(info->info_text, strnlen(info->info_text, sizeof info->info_text));
+    if (!monitor->Take("information " + std::to_string(info->info_value_0) + " " +
+                           std::to_string(info->info_value_1) + " \"" + text + "\"",
+                       nullptr)) {
+        return;
+    }
+    monitor->Record(RecordedEvent{monitor->ElapsedMs(),
+                                  vornmt::tools::WireInformation{info->info_value_0, info->info_value_1, text}});
+}
+
+void VORNMT_CALL OnResolution(int32_t x, int32_t y, void*) {
+    if (!monitor->Take("resolution " + std::to_string(x) + "x" + std::to_string(y), nullptr)) return;
+    monitor->Record(RecordedEvent{monitor->ElapsedMs(), vornmt::tools::WireResolution{x, y}});
+}
+
+void VORNMT_CALL OnError(int32_t code, void*) { monitor->Take(ErrorLine(code), &monitor->errors); }
+
+void VORNMT_CALL OnServerBreak(void*, void*) {
+    std::lock_guard<std::mutex> hold(monitor->mutex);
+    monitor->server_gone = true;
+    if (!monitor->options.quiet) {
+        std::printf("[%8.3f] server break: the server closed or reset the connection\n", monitor->ElapsedMs() / 1000);
+        std::fflush(stdout);
+    }
+    monitor->changed.notify_all();
+}
+
+int UsageError(const std::string& message) {
+    std::fprintf(stderr, "vornmt-monitor: %s\n\n%s", message.c_str(), kUsage);
+    return kExitUsage;
+}
+
+bool IntegerOption(const char* text, int low, int high, int* value) {
+    return text && vornmt::tools::ParseInteger(text, value) && *value >= low && *value <= high;
+}
+
+bool SizeOption(const char* text, int* x, int* y) {
+    std::string size = text ? text : "";
+    std::size_t cross = size.find('x');
+    return cross != std::string::npos && IntegerOption(size.substr(0, cross).c_str(), INT_MIN, INT_MAX, x) &&
+           IntegerOption(size.substr(cross + 1).c_str(), INT_MIN, INT_MAX, y);
+}
+
+// Returns -1 when the options are fine, otherwise the exit status.
+int ParseOptions(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (option == "--help" || option == "-h") {
+            std::printf("%s", kUsage);
+            return kExitDone;
+        } else if (option == "--address") {
+            const char* text = value();
+            if (!text) return UsageError("--address needs a dotted IPv4 address");
+            options->address = text;
+        } else if (option == "--port") {
+            if (!IntegerOption(value(), 1, 65535, &options->port)) return UsageError("--port needs 1 to 65535");
+        } else if (option == "--count") {
+            int count = 0;
+            if (!IntegerOption(value(), 1, INT_MAX, &count)) return UsageError("--count needs 1 or more");
+            options->count = count;
+        } else if (option == "--seconds") {
+            const char* text = value();
+            if (!text || !vornmt::tools::ParseReal(text, &options->seconds) || options->seconds <= 0 ||
+                options->seconds > 1e7) {
+                return UsageError("--seconds needs a number above 0");
+            }
+        } else if (option == "--record") {
+            const char* text = value();
+            if (!text) return UsageError("--record needs a file name");
+            options->record = text;
+        } else if (option == "--type") {
+            if (!IntegerOption(value(), INT_MIN, INT_MAX, &options->type)) return UsageError("--type needs a whole number");
+        } else if (option == "--param") {
+            const char* text = value();
+            if (!text || std::strlen(text) >= static_cast<std::size_t>(REQUEST_PARAM_SIZE)) {
+                return UsageError("--param needs a text of at most 127 bytes");
+            }
+            options->param = text;
+        } else if (option == "--threshold") {
+            options->send_threshold = true;
+            if (!IntegerOption(value(), INT_MIN, INT_MAX, &options->threshold)) {
+                return UsageError("--threshold needs a whole number");
+            }
+        } else if (option == "--raw-resolution") {
+            options->send_raw_resolution = true;
+            if (!SizeOption(value(), &options->raw_x, &options->raw_y)) {
+                return UsageError("--raw-resolution needs WIDTHxHEIGHT, e.g. 1920x1080");
+            }
+        } else if (option == "--no-frames") {
+            options->print_frames = false;
+        } else if (option == "--quiet") {
+            options->quiet = true;
+        } else {
+            return UsageError("unknown option '" + option + "'");
+        }
+    }
+    return -1;
+}
+
+int FailedRequest(const char* what, int status) {
+    std::fprintf(stderr, "vornmt-monitor: %s failed: %s (%d)\n", what, ErrorName(status).c_str(), status);
+    DisconnectServer();
+    return kExitFailed;
+}
+
+int Run(int argc, char** argv) {
+    static Monitor state;
+    monitor = &state;
+    int parsed = ParseOptions(argc, argv, &state.options);
+    if (parsed >= 0) return parsed;
+    const Options& options = state.options;
+
+    if (!options.record.empty()) {
+        std::string error;
+        if (!state.recording.Open(options.record, &error)) {
+            std::fprintf(stderr, "vornmt-monitor: %s\n", error.c_str());
+            return kExitFailed;
+        }
+        state.recording_open = true;
+    }
+
+    // Before the library starts its threads, so that they inherit the
+    // blocked stop signals.
+    vornmt::tools::InstallStopHandler([] {
+        std::lock_guard<std::mutex> hold(monitor->mutex);
+        monitor->stop = true;
+        monitor->changed.notify_all();
+    });
+
+    SetOnReceivePointFrame(OnFrame, nullptr);
+    SetOnReceiveGesture(OnGesture, nullptr);
+    SetOnGetDeviceInfo(OnDeviceInfo, nullptr);
+    SetOnReceiveError(OnError, nullptr);
+    SetOnServerBreak(OnServerBreak, nullptr);
+
+    state.connected_at = Clock::now();
+    int status = ConnectServer(options.address.c_str(), options.port);
+    if (status != ERR_NONE) {
+        const char* text = SocketErrorText(status);
+        std::fprintf(stderr, "vornmt-monitor: cannot connect to %s:%d: %s (%d)\n", options.address.c_str(),
+                     options.port, text ? text : ErrorName(status).c_str(), status);
+        vornmt::tools::RemoveStopHandler();
+        return kExitFailed;
+    }
+    if (!options.quiet) {
+        std::printf("connected to %s:%d; frame lines read: frame VALUE_0 VALUE_1: N points "
+                    "[code_0 code_1 x,y aux_0xaux_1] ...\n",
+                    options.address.c_str(), options.port);
+        std::fflush(stdout);
+    }
+
+    TouchClientRequest request{};
+    request.type = options.type;
+    std::memcpy(request.param, options.param.c_str(), options.param.size() + 1);
+    int exit_status = kExitDone;
+    if ((status = SendRequest(request)) != ERR_NONE) {
+        exit_status = FailedRequest("SendRequest", status);
+    } else if ((status = GetServerResolution(OnResolution, nullptr)) != ERR_NONE) {
+        exit_status = FailedRequest("GetServerResolution", status);
+    } else if (options.send_threshold && (status = SendThreshold(options.threshold)) != ERR_NONE) {
+        exit_status = FailedRequest("SendThreshold", status);
+    } else if (options.send_raw_resolution &&
+               (status = SetRawDataResolution(options.raw_x, options.raw_y)) != ERR_NONE) {
+        exit_status = FailedRequest("SetRawDataResolution", status);
+    }
+
+    if (exit_status == kExitDone) {
+        std::unique_lock<std::mutex> hold(state.mutex);
+        auto finished = [&] {
+            return state.stop || state.server_gone || (options.count > 0 && state.events >= options.count);
+        };
+        if (options.seconds > 0) {
+            state.changed.wait_for(hold, std::chrono::duration<double>(options.seconds), finished);
+        } else {
+            state.changed.wait(hold, finished);
+        }
+        if (state.server_gone) exit_status = kExitServerGone;
+    }
+    DisconnectServer();
+    vornmt::tools::RemoveStopHandler();
+
+    if (state.recording_open) {
+        std::string error;
+        if (!state.recording.Close(&error)) {
+            std::fprintf(stderr, "vornmt-monitor: %s\n", error.c_str());
+            if (exit_status == kExitDone) exit_status = kExitFailed;
+        }
+    }
+    std::lock_guard<std::mutex> hold(state.mutex);
+    std::printf("%lld events: %lld frames, %lld gestures, %lld errors%s\n", state.events, state.frames, state.gestures,
+                state.errors, state.server_gone ? "; the server went away" : "");
+    return exit_status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return Run(argc, argv); }

@@ -1,0 +1,188 @@
+#include "simulator/wire_messages.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+#include "common/text_fields.h"
+
+namespace vornmt::tools {
+namespace {
+
+using message::Value;
+using message::ValueArray;
+using message::ValueObject;
+
+void AppendNumber(std::string& out, int number) { message::AppendValueXml(out, Value(number)); }
+
+Value GestureParameter(double value) {
+    if (std::nearbyint(value) == value && value >= INT_MIN && value <= INT_MAX) return Value(static_cast<int>(value));
+    return Value(value);
+}
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02x", c);
+            quoted += escape;
+        } else {
+            quoted += static_cast<char>(c);
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string Describe(const Value& value);
+
+std::string DescribeObject(const ValueObject& object) {
+    std::string text;
+    for (const auto& [key, property] : object) {
+        if (!text.empty()) text += ' ';
+        text += key + "=" + Describe(property);
+    }
+    return text;
+}
+
+std::string Describe(const Value& value) {
+    switch (message::KindOf(value)) {
+        case message::ValueKind::Null: return "null";
+        case message::ValueKind::Boolean: return boost::get<bool>(value) ? "true" : "false";
+        case message::ValueKind::Integer: return std::to_string(boost::get<int>(value));
+        case message::ValueKind::Real: return FormatReal(boost::get<double>(value));
+        case message::ValueKind::String: return Quoted(boost::get<std::string>(value));
+        case message::ValueKind::Array: {
+            std::string text = "[";
+            for (const Value& element : *message::AsArray(value)) text += (text.size() > 1 ? " " : "") + Describe(element);
+            return text + "]";
+        }
+        case message::ValueKind::Object: return "{" + DescribeObject(*message::AsObject(value)) + "}";
+    }
+    return "?";
+}
+
+bool IsNumber(const Value& value) {
+    message::ValueKind kind = message::KindOf(value);
+    return kind == message::ValueKind::Integer || kind == message::ValueKind::Real;
+}
+
+bool ReadFrame(const ValueArray& arguments, WireFrame* frame) {
+    if (arguments.size() < 3 || !IsNumber(arguments[0]) || !IsNumber(arguments[1])) return false;
+    frame->value_0 = message::ToInteger(arguments[0]);
+    frame->value_1 = message::ToInteger(arguments[1]);
+    const ValueArray* points = message::AsArray(arguments[2]);
+    if (!points) return message::KindOf(arguments[2]) == message::ValueKind::Null;
+    for (const Value& point_value : *points) {
+        const ValueArray* numbers = message::AsArray(point_value);
+        if (!numbers || numbers->size() < 6) return false;
+        int v[6];
+        for (std::size_t i = 0; i < 6; ++i) {
+            if (!IsNumber((*numbers)[i])) return false;
+            v[i] = message::ToInteger((*numbers)[i]);
+        }
+        frame->points.push_back(WirePoint{v[0], v[1], v[2], v[3], v[4], v[5]});
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string FrameMessageText(const WireFrame& frame) {
+    std::string arguments;
+    AppendNumber(arguments, frame.value_0);
+    AppendNumber(arguments, frame.value_1);
+    ValueArray points;
+    points.reserve(frame.points.size());
+    for (const WirePoint& p : frame.points) {
+        points.push_back(ValueArray{Value(p.code_0), Value(p.code_1), Value(p.x), Value(p.y), Value(p.aux_0),
+                                    Value(p.aux_1)});
+    }
+    message::AppendValueXml(arguments, Value(std::move(points)));
+    return message::BuildInvoke("frame", arguments);
+}
+
+std::string GestureMessageText(const WireGesture& gesture) {
+    std::string arguments;
+    AppendNumber(arguments, gesture.code);
+    AppendNumber(arguments, static_cast<int>(gesture.params.size()));
+    for (double param : gesture.params) message::AppendValueXml(arguments, GestureParameter(param));
+    return message::BuildInvoke("gesture", arguments);
+}
+
+std::string InformationMessageText(const WireInformation& information) {
+    std::string arguments;
+    AppendNumber(arguments, information.value_0);
+    AppendNumber(arguments, information.value_1);
+    message::AppendValueXml(arguments, Value(information.text));
+    return message::BuildInvoke("information", arguments);
+}
+
+std::string ResolutionMessageText(const WireResolution& resolution) {
+    ValueObject object;
+    object.insert({"x", Value(resolution.x)});
+    object.insert({"y", Value(resolution.y)});
+    return message::BuildInvokeWithObject("resolution", object);
+}
+
+std::string VersionMessageText() {
+    std::string arguments;
+    for (int number : {kAnnouncedVersionMajor, kAnnouncedVersionMinor, 0, 0}) AppendNumber(arguments, number);
+    message::AppendValueXml(arguments, Value("vornmt-sim"));
+    return message::BuildInvoke("version", arguments);
+}
+
+bool ReadWireEvent(const message::InvokeMessage& message, WireEvent* event) {
+    const ValueArray& arguments = message.arguments;
+    try {
+        if (message.name == "frame") {
+            WireFrame frame;
+            if (!ReadFrame(arguments, &frame)) return false;
+            *event = std::move(frame);
+            return true;
+        }
+        if (message.name == "gesture") {
+            if (arguments.size() < 2 || !IsNumber(arguments[0]) || !IsNumber(arguments[1])) return false;
+            WireGesture gesture;
+            gesture.code = message::ToInteger(arguments[0]);
+            int count = message::ToInteger(arguments[1]);
+            if (count < 0 || arguments.size() < 2 + static_cast<std::size_t>(count)) return false;
+            for (int i = 0; i < count; ++i) gesture.params.push_back(message::ToReal(arguments[2 + static_cast<std::size_t>(i)]));
+            *event = std::move(gesture);
+            return true;
+        }
+        if (message.name == "information") {
+            if (arguments.size() < 3) return false;
+            *event = WireInformation{message::ToInteger(arguments[0]), message::ToInteger(arguments[1]),
+                                     message::ToString(arguments[2])};
+            return true;
+        }
+        if (message.name == "resolution") {
+            if (arguments.empty()) return false;
+            ValueObject object = message::ToObject(arguments[0]);
+            auto x = object.find("x");
+            auto y = object.find("y");
+            if (x == object.end() || y == object.end()) return false;
+            *event = WireResolution{message::ToInteger(x->second), message::ToInteger(y->second)};
+            return true;
+        }
+    } catch (const boost::bad_get&) {
+        return false;
+    }
+    return false;
+}
+
+std::string DescribeArguments(const ValueArray& arguments) {
+    std::string text;
+    for (const Value& argument : arguments) {
+        if (!text.empty()) text += ' ';
+        const ValueObject* object = message::AsObject(argument);
+        text += object ? DescribeObject(*object) : Describe(argument);
+    }
+    return text;
+}
+
+}  // namespace vornmt::tools

@@ -1,0 +1,35 @@
+// The simulator's side of the protocol: the texts of the messages it sends
+// (without their NUL terminator), the reading of a received message back
+// into plain data, and a readable form of a client's request for the log.
+#pragma once
+
+#include <string>
+
+#include "common/wire_events.h"
+#include "message/invoke.h"
+
+namespace vornmt::tools {
+
+// The version the simulator announces: 2.0, which no client takes for an old
+// server (only 1.x with x below 10 is).
+constexpr int kAnnouncedVersionMajor = 2;
+constexpr int kAnnouncedVersionMinor = 0;
+
+std::string FrameMessageText(const WireFrame& frame);
+// Whole parameters travel as integers, others as reals with six decimals.
+std::string GestureMessageText(const WireGesture& gesture);
+std::string InformationMessageText(const WireInformation& information);
+std::string ResolutionMessageText(const WireResolution& resolution);
+// "version" with five arguments: major, minor, 0, 0, "vornmt-sim".
+std::string VersionMessageText();
+
+// Reads an inbound message the way a client does: "frame", "gesture",
+// "information" and "resolution" become their WireEvent. False for any
+// other name or for arguments that do not fit.
+bool ReadWireEvent(const message::InvokeMessage& message, WireEvent* event);
+
+// The arguments of a received message for the log: objects as key=value
+// pairs in key order, strings quoted, e.g. `move_threshold=5`.
+std::string DescribeArguments(const message::ValueArray& arguments);
+
+}  // namespace vornmt::tools
