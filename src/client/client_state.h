@@ -36,6 +36,8 @@ public:
     // The connected socket, or kInvalidSocket. Read by requests without a lock.
     platform::SocketHandle socket() const { return socket_.load(); }
     const std::string& server_address() const { return server_address_; }
+    // Application thread only.
+    bool has_worker_threads() const { return receive_thread_.running() || dispatch_thread_.running(); }
 
 private:
     void Teardown();

@@ -41,6 +41,7 @@ TEST_F(Connection, RefusedConnectionReportsWinsockNumberAndLeavesNothing) {
     }  // nothing listens there now
     EXPECT_EQ(ConnectServer("127.0.0.1", port), 10061);
     EXPECT_FALSE(Connected());
+    EXPECT_FALSE(vornmt::client::Library().connection.has_worker_threads());
     EXPECT_EQ(DisconnectServer(), 0);
 }
 
@@ -70,6 +71,7 @@ TEST_F(Connection, DisconnectEndsTheConnectionPromptlyWithoutServerBreak) {
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_TRUE(server.WaitForClientEnd());
     EXPECT_FALSE(Connected());
+    EXPECT_FALSE(vornmt::client::Library().connection.has_worker_threads());
     EXPECT_EQ(DisconnectServer(), 0);  // twice is fine
     EXPECT_EQ(breaks.size(), 0u);
     // Not a timing assertion on speed, only that no 2-second wait hides in it.
@@ -147,6 +149,18 @@ TEST_F(Connection, DisconnectFromCallbackClosesTheConnectionAtOnce) {
     ASSERT_TRUE(log.WaitForCount(1));
     EXPECT_EQ(DisconnectServer(), 0);
     EXPECT_FALSE(Connected());
+}
+
+TEST_F(Connection, ExitingWhileConnectedNeitherHangsNorCrashes) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    TestServer server;
+    EXPECT_EXIT(
+        {
+            SetOnReceiveError(nullptr, nullptr);
+            if (ConnectServer("127.0.0.1", server.port()) != 0) std::exit(2);
+            std::exit(0);  // the library's unload teardown runs during exit
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
