@@ -13,11 +13,20 @@
 namespace vornmt::transport {
 namespace {
 
+// An error callback must not throw; if one does anyway, this thread still
+// goes on reading.
+void ReportError(client::CallbackRegistry& registry, int code) {
+    try {
+        registry.ReportError(code);
+    } catch (...) {
+    }
+}
+
 void ReportConnectionEnd(client::CallbackRegistry& registry, int error) {
     if (error == 0 || error == platform::kWsaConnectionReset || error == platform::kWsaConnectionRefused) {
         registry.DeliverServerBreak();
     } else {
-        registry.ReportError(error);
+        ReportError(registry, error);
     }
 }
 
@@ -45,7 +54,7 @@ int ReceiveUntilEnd(WorkerContext& context) {
         if (received < 0) return error;
         int oversized = framer.Feed(buffer, static_cast<std::size_t>(received), batch);
         context.queue.Append(batch);
-        for (; oversized > 0; --oversized) context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+        for (; oversized > 0; --oversized) ReportError(context.registry, Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
     }
     return -1;
 }
@@ -59,8 +68,8 @@ void RunReceiveThread(void* raw_context) {
         int end = ReceiveUntilEnd(context);
         if (end >= 0) ReportConnectionEnd(context.registry, end);
     } catch (...) {
-        // Out of memory, or an error callback that threw: the connection is
-        // unusable either way; wait for the teardown like after a break.
+        // Out of memory (the framer or the queue could not grow): this
+        // connection cannot go on; wait for the teardown as after a break.
     }
     context.queue.WaitForStop(context.stop);
 }
