@@ -124,6 +124,7 @@ int MeasureNesting(std::string_view text, int limit) {
         } else if (at + 1 < text.size() && OpensElement(text[at + 1])) {
             std::size_t end = at + 2;
             char quote = 0;
+            int attributes = 0;
             for (; end < text.size(); ++end) {
                 const char c = text[end];
                 if (quote != 0) {
@@ -132,6 +133,10 @@ int MeasureNesting(std::string_view text, int limit) {
                     }
                 } else if (c == '"' || c == '\'') {
                     quote = c;
+                } else if (c == '=') {
+                    if (++attributes > kMaxAttributesPerElement) {
+                        return kNestingRefused;
+                    }
                 } else if (c == '<') {
                     return kNestingRefused;
                 } else if (c == '>') {

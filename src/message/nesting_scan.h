@@ -11,6 +11,12 @@ namespace vornmt::message {
 // MeasureNesting's result for a text it will not vouch for (see below).
 constexpr int kNestingRefused = -1;
 
+// Most attributes one start tag may carry. TinyXML compares every new
+// attribute with all earlier ones of its element, so a megabyte of attributes
+// on one element would keep the dispatch thread busy for many seconds; the
+// message format uses at most two.
+constexpr int kMaxAttributesPerElement = 16;
+
 // Returns the deepest element nesting of `text` (an element at the top level
 // is at depth 1, a self-closing element counts for its own level), or
 // `limit + 1` as soon as the nesting passes `limit`, or kNestingRefused.
@@ -21,7 +27,8 @@ constexpr int kNestingRefused = -1;
 // - comments run to "-->", CDATA sections to "]]>";
 // - every other "<!" or "<?" construct ends at its first '>', as TinyXML ends
 //   it there (not at "?>");
-// - quoted attribute values in start tags are skipped;
+// - quoted attribute values in start tags are skipped, and a start tag with
+//   more than kMaxAttributesPerElement '=' signs outside them is refused;
 // - "</" closes one level (at the top level it is skipped like "<!");
 // - '<' followed by a letter, '_' or a byte of 0x7F and up opens an element.
 // Text TinyXML might split differently is refused rather than guessed at: a

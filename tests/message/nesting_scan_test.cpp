@@ -66,6 +66,7 @@ TEST(NestingScan, CountsElementsAndSkipsWhatIsNotMarkup) {
         {"<a></a></a></a><b><c/></b>", 2},
         {"<a>< b><c/></a>", 2},
         {"<a/ >", 1},
+        {"<a" + Repeat(" x='='", kMaxAttributesPerElement) + "/>", 1},
         {"<_a><\x7F/></_a>", 2},
         {"<!--<a><b>", 0},
         {std::string("<a/>\0<b><c><d>", 14), 1},
@@ -87,6 +88,7 @@ TEST(NestingScan, RefusesTextTheParserMightSplitDifferently) {
     const std::string refused[] = {
         "<a b=c<d>",
         "<a <b>",
+        "<a" + Repeat(" x=''", kMaxAttributesPerElement + 1) + "/>",
         "<?xml version=\"1.0\"?><a>\xC3</a>",          // lead byte before '<' in UTF-8 mode
         "\xEF\xBB\xBF<a>x\xF0\x9F\x98</a>",            // byte order mark, short sequence
         "\xEF\xBB\xBF<a>\xE2\x82",                     // sequence cut by the end of the text
