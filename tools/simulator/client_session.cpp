@@ -23,7 +23,8 @@ void ClientSession::Log(const std::string& line) const {
 
 std::string ClientSession::Run() {
     std::string ending;
-    if (!SendText(VersionMessageText(), &ending) || !SendText(InformationMessageText(settings_.information), &ending)) {
+    const WireInformation& information = settings_.stream.information.value_or(settings_.information);
+    if (!SendText(VersionMessageText(), &ending) || !SendText(InformationMessageText(information), &ending)) {
         return ending;
     }
     char buffer[4096];
@@ -119,9 +120,9 @@ bool ClientSession::HandleRequest(const std::string& text, std::string* failure)
         return true;
     }
     if (request.name == "get_resolution") {
-        Log("get_resolution, answered " + std::to_string(settings_.resolution.x) + "x" +
-            std::to_string(settings_.resolution.y));
-        return SendText(ResolutionMessageText(settings_.resolution), failure);
+        const WireResolution& resolution = settings_.stream.resolution.value_or(settings_.resolution);
+        Log("get_resolution, answered " + std::to_string(resolution.x) + "x" + std::to_string(resolution.y));
+        return SendText(ResolutionMessageText(resolution), failure);
     }
     Log("ignored the unknown message '" + request.name + "'");
     return true;
@@ -129,7 +130,7 @@ bool ClientSession::HandleRequest(const std::string& text, std::string* failure)
 
 ClientSession::Clock::time_point ClientSession::NextDue() const {
     const double at_ms = settings_.stream.pass_ms * pass_ + settings_.stream.items[next_item_].at_ms;
-    return stream_start_ + std::chrono::microseconds(static_cast<long long>(std::llround(at_ms * 1000)));
+    return stream_start_ + std::chrono::microseconds(std::llround(at_ms * 1000 / settings_.speed));
 }
 
 bool ClientSession::SendDueItems(std::string* ending) {

@@ -24,6 +24,11 @@ constexpr std::size_t kMaxRequestBytes = 64 * 1024;
 struct SessionSettings {
     Stream stream;
     int loops = 0;  // passes played to each client; 0 plays on until it leaves
+    // Playback speed: 2 plays the stream twice as fast. The frames and their
+    // numbers stay as they are; only the pauses between them shrink.
+    double speed = 1.0;
+    // What "get_resolution" answers and what "information" announces, unless
+    // the stream brings its own (a replay of a recording that holds them).
     WireResolution resolution{1920, 1080};
     WireInformation information;
 };

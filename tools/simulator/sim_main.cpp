@@ -31,6 +31,7 @@ const char kUsage[] =
     "  --loops N           passes of the stream per client, 0 for no end\n"
     "                      (default: 0 for a scenario, 1 for a replay); then the\n"
     "                      simulator closes that client's connection\n"
+    "  --speed X           play X times as fast, 0.01 to 100 (default 1)\n"
     "  --duration SECONDS  stop after this many seconds\n"
     "  --clients N         stop once N clients have been served to the end\n"
     "  --resolution WxH    what get_resolution answers (default 1920x1080)\n"
@@ -47,6 +48,7 @@ struct Arguments {
     std::string replay;
     int rate = kDefaultRate;
     int loops = -1;  // -1: the default for the source
+    double speed = 1.0;
     double duration_s = 0;
     int clients = 0;
     WireResolution resolution{1920, 1080};
@@ -102,9 +104,8 @@ bool PrepareSession(const Arguments& arguments, SessionSettings* session, std::s
             return false;
         }
         session->loops = arguments.loops >= 0 ? arguments.loops : 1;
-        session->information = session->stream.information.value_or(
-            WireInformation{0, 0, Cut("VornMT touch simulator, replay of " + arguments.replay, 127)});
-        if (session->stream.resolution && !arguments.resolution_given) session->resolution = *session->stream.resolution;
+        session->information = WireInformation{0, 0, Cut("VornMT touch simulator, replay of " + arguments.replay, 127)};
+        if (arguments.resolution_given) session->stream.resolution.reset();
         *what = "replaying " + arguments.replay + " (" + std::to_string(session->stream.items.size()) + " events)";
         return true;
     }
@@ -172,6 +173,11 @@ int Run(int argc, char** argv) {
         } else if (option == "--clients") {
             const char* text = value();
             if (!text || !ReadIntegerOption(text, 1, INT_MAX, &arguments.clients)) return UsageError("--clients needs 1 or more");
+        } else if (option == "--speed") {
+            const char* text = value();
+            if (!text || !ParseReal(text, &arguments.speed) || arguments.speed < 0.01 || arguments.speed > 100) {
+                return UsageError("--speed needs a factor from 0.01 to 100");
+            }
         } else if (option == "--duration") {
             const char* text = value();
             if (!text || !ParseReal(text, &arguments.duration_s) || arguments.duration_s <= 0 ||
@@ -196,6 +202,7 @@ int Run(int argc, char** argv) {
     SimulatorOptions options;
     options.port = static_cast<std::uint16_t>(arguments.port);
     options.session.resolution = arguments.resolution;
+    options.session.speed = arguments.speed;
     std::string what;
     std::string error;
     if (!PrepareSession(arguments, &options.session, &what, &error)) {

@@ -7,7 +7,8 @@ namespace vornmt::tools {
 SimulatorServer::~SimulatorServer() { Stop(); }
 
 int SimulatorServer::Start(SimulatorOptions options) {
-    if (options.session.stream.items.empty() || !(options.session.stream.pass_ms > 0)) return -1;
+    const SessionSettings& session = options.session;
+    if (session.stream.items.empty() || !(session.stream.pass_ms > 0) || !(session.speed > 0)) return -1;
     options_ = std::move(options);
     std::lock_guard<std::mutex> hold(mutex_);
     if (stopping_) return -1;

@@ -33,8 +33,8 @@ public:
     SimulatorServer& operator=(const SimulatorServer&) = delete;
 
     // Starts listening and accepting. Returns 0, a Windows Sockets error
-    // number (10048: the port is taken), or -1 when the stream is empty or
-    // a stop was requested already. Call it once.
+    // number (10048: the port is taken), or -1 when the stream is empty,
+    // the speed is not above 0, or a stop was requested already. Call it once.
     int Start(SimulatorOptions options);
     // The port it listens on (the chosen one when started with port 0).
     std::uint16_t port() const { return port_; }

@@ -1,0 +1,143 @@
+// The monitor as a user runs it: a separate process, judged by its exit
+// status, its output and the recording it writes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/recording.h"
+#include "platform/sockets.h"
+#include "simulator/simulator_server.h"
+
+#if !defined(_WIN32)
+#include <sys/wait.h>
+#endif
+
+namespace vornmt::tools {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string TempPath(const std::string& what) {
+    static std::atomic<int> counter{0};
+    return ::testing::TempDir() + "vornmt_monitor_test_" + std::to_string(counter++) + "_" + what;
+}
+
+std::string Slurp(const std::string& path) {
+    std::string text;
+    std::string error;
+    ReadTextFile(path, &text, &error);
+    std::remove(path.c_str());
+    return text;
+}
+
+#if defined(_WIN32)
+// Under Wine the test cannot count on starting another Windows program
+// through a shell, so these tests run on POSIX only.
+#define SKIP_WITHOUT_CHILD_PROCESSES() GTEST_SKIP() << "the monitor is run as a child process on POSIX only"
+Outcome RunMonitor(const std::string&) { return {}; }
+#else
+#define SKIP_WITHOUT_CHILD_PROCESSES() \
+    do {                                \
+    } while (false)
+
+Outcome RunMonitor(const std::string& arguments) {
+    const std::string out = TempPath("out.txt");
+    const std::string err = TempPath("err.txt");
+    const std::string command =
+        std::string("'") + VORNMT_MONITOR_PATH + "' " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
+    Outcome outcome;
+    int raw = std::system(command.c_str());
+    outcome.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    outcome.out = Slurp(out);
+    outcome.err = Slurp(err);
+    return outcome;
+}
+#endif
+
+// A port on which nothing listens: one the system just handed out and took back.
+std::uint16_t UnusedPort() {
+    int error = 0;
+    std::uint16_t port = 0;
+    EXPECT_EQ(platform::StartSocketLayer(), 0);
+    platform::SocketHandle listener = platform::ListenLoopback(0, &port, &error);
+    EXPECT_NE(listener, platform::kInvalidSocket);
+    platform::CloseSocket(listener);
+    platform::CleanupSocketLayer();
+    return port;
+}
+
+SimulatorOptions TapOptions(int loops, double speed) {
+    Scenario scenario;
+    std::string error;
+    EXPECT_TRUE(ParseScenario(FindBuiltinScenario("tap")->text, &scenario, &error));
+    SimulatorOptions options;
+    options.port = 0;
+    options.session.stream = StreamFromScenario(scenario, 100);
+    options.session.loops = loops;
+    options.session.speed = speed;
+    options.session.information = WireInformation{1, 100, "monitor test"};
+    return options;
+}
+
+TEST(Monitor, RefusedConnectionIsExplainedAndExitsWithStatusOne) {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    const std::uint16_t port = UnusedPort();
+    Outcome outcome = RunMonitor("--port " + std::to_string(port) + " --count 1");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("cannot connect to 127.0.0.1:" + std::to_string(port) +
+                               ": connection refused (10061)"),
+              std::string::npos)
+        << outcome.err;
+}
+
+TEST(Monitor, BadUsageExitsWithStatusTwo) {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    Outcome outcome = RunMonitor("--count none");
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("--count needs 1 or more"), std::string::npos) << outcome.err;
+}
+
+TEST(Monitor, StopsAfterTheCountAndRecordsWhatItPrinted) {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    SimulatorServer server;
+    ASSERT_EQ(server.Start(TapOptions(0, 1)), 0);
+    const std::string recording_path = TempPath("recording.txt");
+    Outcome outcome = RunMonitor("--port " + std::to_string(server.port()) + " --count 12 --record '" +
+                                 recording_path + "'");
+    server.Stop();
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_NE(outcome.out.find("information 1 100 \"monitor test\""), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("resolution 1920x1080"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("gesture TG_TOUCH_START (0)"), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("frame 0 0: 1 point [1 1 960,540 30x30]"), std::string::npos) << outcome.out;
+
+    Recording recording;
+    std::string error;
+    ASSERT_TRUE(ParseRecording(Slurp(recording_path), &recording, &error)) << error;
+    ASSERT_EQ(recording.events.size(), 12u);
+    EXPECT_TRUE(std::holds_alternative<WireInformation>(recording.events[0].event));
+    int frames = 0;
+    for (const RecordedEvent& event : recording.events) frames += std::holds_alternative<WireFrame>(event.event);
+    EXPECT_GE(frames, 1);
+}
+
+TEST(Monitor, ServerGoingAwayEndsItWithStatusThree) {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    SimulatorServer server;
+    ASSERT_EQ(server.Start(TapOptions(1, 4)), 0);
+    Outcome outcome = RunMonitor("--port " + std::to_string(server.port()) + " --no-frames");
+    server.Stop();
+    EXPECT_EQ(outcome.status, 3) << outcome.out << outcome.err;
+    EXPECT_NE(outcome.out.find("server break"), std::string::npos) << outcome.out;
+    EXPECT_EQ(outcome.out.find("] frame "), std::string::npos) << "--no-frames prints no frame lines";
+}
+
+}  // namespace
+}  // namespace vornmt::tools

@@ -1,0 +1,498 @@
+// The simulator and the library together: what a client receives through the
+// public API from an in-process simulator, and how the simulator copes with
+// raw clients that misbehave.
+#include <VornMTClient.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "common/recording.h"
+#include "platform/socket_wait.h"
+#include "platform/sockets.h"
+#include "simulator/gesture_codes.h"
+#include "simulator/simulator_server.h"
+#include "simulator/wire_messages.h"
+
+namespace vornmt::tools {
+namespace {
+
+using namespace Vorn_SDK_MultiTouch;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWaitMs = 30000;
+
+// Everything the library delivered, gathered from its two threads.
+struct Delivered {
+    std::mutex mutex;
+    std::condition_variable changed;
+    Clock::time_point connected_at;
+    std::vector<WireFrame> frames;
+    std::vector<Clock::time_point> frame_arrivals;
+    std::vector<WireGesture> gestures;
+    std::vector<WireInformation> information;
+    std::vector<WireResolution> resolutions;
+    std::vector<RecordedEvent> recorded;  // all of it, as the monitor records it
+    std::vector<int> errors;
+    bool server_break = false;
+
+    template <typename Done>
+    bool WaitFor(Done done, int timeout_ms = kWaitMs) {
+        std::unique_lock<std::mutex> hold(mutex);
+        return changed.wait_for(hold, std::chrono::milliseconds(timeout_ms), done);
+    }
+    void Add(WireEvent event) {
+        recorded.push_back(RecordedEvent{
+            std::chrono::duration<double, std::milli>(Clock::now() - connected_at).count(), std::move(event)});
+        changed.notify_all();
+    }
+};
+
+void VORNMT_CALL OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void* data) {
+    auto* delivered = static_cast<Delivered*>(data);
+    WireFrame frame{value_0, value_1, {}};
+    for (int32_t i = 0; i < count; ++i) {
+        const TouchPoint& p = points[i];
+        frame.points.push_back(WirePoint{p.code_0, p.code_1, p.x, p.y, p.aux_0, p.aux_1});
+    }
+    std::lock_guard<std::mutex> hold(delivered->mutex);
+    delivered->frames.push_back(frame);
+    delivered->frame_arrivals.push_back(Clock::now());
+    delivered->Add(frame);
+}
+
+void VORNMT_CALL OnGesture(const TouchGesture* gesture, void* data) {
+    auto* delivered = static_cast<Delivered*>(data);
+    WireGesture wire{gesture->code, std::vector<double>(gesture->params, gesture->params + gesture->param_count)};
+    std::lock_guard<std::mutex> hold(delivered->mutex);
+    delivered->gestures.push_back(wire);
+    delivered->Add(wire);
+}
+
+void VORNMT_CALL OnInformation(const TouchDeviceInfo* info, void* data) {
+    auto* delivered = static_cast<Delivered*>(data);
+    WireInformation wire{info->info_value_0, info->info_value_1, info->info_text};
+    std::lock_guard<std::mutex> hold(delivered->mutex);
+    delivered->information.push_back(wire);
+    delivered->Add(wire);
+}
+
+void VORNMT_CALL OnResolution(int32_t x, int32_t y, void* data) {
+    auto* delivered = static_cast<Delivered*>(data);
+    std::lock_guard<std::mutex> hold(delivered->mutex);
+    delivered->resolutions.push_back(WireResolution{x, y});
+    delivered->Add(WireResolution{x, y});
+}
+
+void VORNMT_CALL OnServerBreak(void*, void* data) {
+    auto* delivered = static_cast<Delivered*>(data);
+    std::lock_guard<std::mutex> hold(delivered->mutex);
+    delivered->server_break = true;
+    delivered->changed.notify_all();
+}
+
+void VORNMT_CALL OnError(int32_t code, void* data) {
+    auto* delivered = static_cast<Delivered*>(data);
+    std::lock_guard<std::mutex> hold(delivered->mutex);
+    delivered->errors.push_back(code);
+    delivered->changed.notify_all();
+}
+
+// The simulator's log, kept for tests that look for a line.
+struct LogLines {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> lines;
+
+    LogFunction Function() {
+        return [this](const std::string& line) {
+            std::lock_guard<std::mutex> hold(mutex);
+            lines.push_back(line);
+            changed.notify_all();
+        };
+    }
+    bool WaitForLineContaining(const std::string& text) {
+        std::unique_lock<std::mutex> hold(mutex);
+        return changed.wait_for(hold, std::chrono::milliseconds(kWaitMs), [&] {
+            for (const std::string& line : lines) {
+                if (line.find(text) != std::string::npos) return true;
+            }
+            return false;
+        });
+    }
+};
+
+Stream BuiltinStream(const std::string& name, int rate) {
+    Scenario scenario;
+    std::string error;
+    EXPECT_TRUE(ParseScenario(FindBuiltinScenario(name)->text, &scenario, &error)) << error;
+    return StreamFromScenario(scenario, rate);
+}
+
+std::vector<WireFrame> StreamFrames(const Stream& stream) {
+    std::vector<WireFrame> frames;
+    for (const StreamItem& item : stream.items) {
+        if (const auto* frame = std::get_if<WireFrame>(&item.message)) frames.push_back(*frame);
+    }
+    return frames;
+}
+
+std::vector<int> Codes(const std::vector<WireGesture>& gestures) {
+    std::vector<int> codes;
+    for (const WireGesture& gesture : gestures) codes.push_back(gesture.code);
+    return codes;
+}
+
+// A client that speaks the protocol by hand, for what the library never does.
+class RawClient {
+public:
+    RawClient() {
+        EXPECT_EQ(platform::StartSocketLayer(), 0);
+        EXPECT_EQ(never_.Open(), 0);
+    }
+    ~RawClient() {
+        Close();
+        never_.Close();
+        platform::CleanupSocketLayer();
+    }
+
+    bool Connect(std::uint16_t port) {
+        int error = 0;
+        socket_ = platform::OpenTcpSocket(&error);
+        return socket_ != platform::kInvalidSocket && platform::ConnectIpv4(socket_, "127.0.0.1", port) == 0;
+    }
+    bool Send(const std::string& bytes) {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            int error = 0;
+            long n = platform::Send(socket_, bytes.data() + sent, bytes.size() - sent, &error);
+            if (n < 0) return false;
+            sent += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    bool SendMessage(const std::string& text) { return Send(text + std::string(1, '\0')); }
+    // The next whole message; false on time-out, end of stream or a text that
+    // is not an invoke document.
+    bool Read(message::InvokeMessage* message) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+        for (;;) {
+            std::size_t end = received_.find('\0');
+            if (end != std::string::npos) {
+                std::string text = received_.substr(0, end);
+                received_.erase(0, end + 1);
+                *message = message::InvokeMessage{};
+                return message::ParseInvoke(text, *message);
+            }
+            int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            int error = 0;
+            if (left <= 0 || platform::WaitReadable(socket_, never_, left, &error) != platform::WaitResult::kReadable) {
+                return false;
+            }
+            char buffer[4096];
+            long n = platform::Receive(socket_, buffer, sizeof buffer, &error);
+            if (n <= 0) return false;
+            received_.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    // The next frame, skipping other messages.
+    bool ReadFrame(WireFrame* frame) {
+        message::InvokeMessage message;
+        while (Read(&message)) {
+            WireEvent event;
+            if (message.name == "frame" && ReadWireEvent(message, &event)) {
+                *frame = std::get<WireFrame>(event);
+                return true;
+            }
+        }
+        return false;
+    }
+    // True when the simulator ends the connection (closes or resets it)
+    // within the deadline; whatever arrives before is dropped.
+    bool WaitForEnd() {
+        auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+        for (;;) {
+            int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            int error = 0;
+            if (left <= 0) return false;
+            platform::WaitResult ready = platform::WaitReadable(socket_, never_, left, &error);
+            if (ready == platform::WaitResult::kFailed) return true;
+            if (ready != platform::WaitResult::kReadable) return false;
+            char buffer[4096];
+            if (platform::Receive(socket_, buffer, sizeof buffer, &error) <= 0) return true;
+        }
+    }
+    void Reset() {
+        if (socket_ == platform::kInvalidSocket) return;
+        platform::SetResetOnClose(socket_);
+        Close();
+    }
+    void Close() {
+        if (socket_ != platform::kInvalidSocket) platform::CloseSocket(socket_);
+        socket_ = platform::kInvalidSocket;
+    }
+
+private:
+    platform::SocketHandle socket_ = platform::kInvalidSocket;
+    platform::SocketWakeup never_;
+    std::string received_;
+};
+
+std::string Request(const std::string& name, const std::string& arguments_xml) {
+    return message::BuildInvoke(name, arguments_xml);
+}
+
+class SimulatorEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetOnReceivePointFrame(OnFrame, &delivered_);
+        SetOnReceiveGesture(OnGesture, &delivered_);
+        SetOnGetDeviceInfo(OnInformation, &delivered_);
+        SetOnServerBreak(OnServerBreak, &delivered_);
+        SetOnReceiveError(OnError, &delivered_);
+    }
+    void TearDown() override {
+        DisconnectServer();
+        SetOnReceivePointFrame(nullptr, nullptr);
+        SetOnReceiveGesture(nullptr, nullptr);
+        SetOnGetDeviceInfo(nullptr, nullptr);
+        SetOnServerBreak(nullptr, nullptr);
+        SetOnReceiveError(nullptr, nullptr);
+        if (server_) server_->Stop();
+        std::lock_guard<std::mutex> hold(delivered_.mutex);
+        EXPECT_TRUE(delivered_.errors.empty()) << "the library reported error " << delivered_.errors.front();
+    }
+
+    void StartServer(Stream stream, int loops, double speed, WireResolution resolution = {1920, 1080},
+                     const std::string& information = "end-to-end simulator") {
+        if (server_) server_->Stop();
+        server_ = std::make_unique<SimulatorServer>();
+        SimulatorOptions options;
+        options.port = 0;
+        options.session.stream = std::move(stream);
+        options.session.loops = loops;
+        options.session.speed = speed;
+        options.session.resolution = resolution;
+        options.session.information = WireInformation{3, 100, information};
+        options.log = log_.Function();
+        ASSERT_EQ(server_->Start(std::move(options)), 0);
+    }
+
+    void ForgetDeliveries() {
+        std::lock_guard<std::mutex> hold(delivered_.mutex);
+        delivered_.frames.clear();
+        delivered_.frame_arrivals.clear();
+        delivered_.gestures.clear();
+        delivered_.information.clear();
+        delivered_.resolutions.clear();
+        delivered_.recorded.clear();
+        delivered_.server_break = false;
+    }
+
+    void ConnectAndSubscribe() {
+        ForgetDeliveries();
+        {
+            std::lock_guard<std::mutex> hold(delivered_.mutex);
+            delivered_.connected_at = Clock::now();
+        }
+        ASSERT_EQ(ConnectServer("127.0.0.1", server_->port()), ERR_NONE);
+        TouchClientRequest request{};
+        request.type = 1;
+        std::strcpy(request.param, "end-to-end");
+        ASSERT_EQ(SendRequest(request), ERR_NONE);
+        ASSERT_EQ(GetServerResolution(OnResolution, &delivered_), ERR_NONE);
+    }
+
+    // After a stream of `frames` frames and `gestures` gestures has been
+    // played once, the simulator closes the connection; the break can
+    // overtake messages still being delivered, so wait for those too.
+    void WaitForWholeStream(std::size_t frames, std::size_t gestures) {
+        ASSERT_TRUE(delivered_.WaitFor([&] {
+            return delivered_.server_break && delivered_.frames.size() >= frames &&
+                   delivered_.gestures.size() >= gestures;
+        })) << "got " << delivered_.frames.size() << " of " << frames << " frames and " << delivered_.gestures.size()
+            << " of " << gestures << " gestures";
+    }
+
+    Delivered delivered_;
+    LogLines log_;
+    std::unique_ptr<SimulatorServer> server_;
+};
+
+TEST_F(SimulatorEndToEnd, EachBuiltinScenarioReachesTheClientWithItsDocumentedGestures) {
+    for (const BuiltinScenario& builtin : BuiltinScenarios()) {
+        SCOPED_TRACE(builtin.name);
+        Stream stream = BuiltinStream(builtin.name, 100);
+        const std::vector<WireFrame> frames = StreamFrames(stream);
+        std::vector<int> expected;
+        ASSERT_TRUE(ExpandGestureSequence(builtin.expected_gestures, &expected));
+        StartServer(stream, 1, 10);
+        ConnectAndSubscribe();
+        WaitForWholeStream(frames.size(), expected.size());
+
+        std::lock_guard<std::mutex> hold(delivered_.mutex);
+        EXPECT_EQ(Codes(delivered_.gestures), expected);
+        ASSERT_EQ(delivered_.frames.size(), frames.size());
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            EXPECT_EQ(delivered_.frames[i].value_0, static_cast<int>(i)) << "frames are numbered per client";
+            EXPECT_TRUE(delivered_.frames[i].points == frames[i].points) << "frame " << i;
+        }
+        ASSERT_EQ(delivered_.information.size(), 1u);
+        EXPECT_EQ(delivered_.information[0].text, "end-to-end simulator");
+        ASSERT_EQ(delivered_.resolutions.size(), 1u);
+        EXPECT_EQ(delivered_.resolutions[0].x, 1920);
+    }
+    EXPECT_TRUE(log_.WaitForLineContaining("send_request app_key_id=\"{00000000-0000-0000-0000-000000000000}\""));
+    EXPECT_TRUE(log_.WaitForLineContaining("param=\"end-to-end\""));
+}
+
+TEST_F(SimulatorEndToEnd, ReplayOfARecordingReproducesTheRecordedFramesAtTheirTiming) {
+    // Record a session the way the monitor does.
+    Stream original = BuiltinStream("split", 50);
+    std::size_t frame_count = StreamFrames(original).size();
+    std::size_t gesture_count = StreamGestures(original).size();
+    StartServer(original, 1, 5, WireResolution{800, 600}, "recorded server");
+    ConnectAndSubscribe();
+    WaitForWholeStream(frame_count, gesture_count);
+    std::string text = std::string(kRecordingMagic) + "\n";
+    std::vector<WireFrame> recorded_frames;
+    std::vector<WireGesture> recorded_gestures;
+    double recorded_span_ms = 0;
+    {
+        std::lock_guard<std::mutex> hold(delivered_.mutex);
+        for (const RecordedEvent& event : delivered_.recorded) text += FormatRecordedEvent(event) + "\n";
+        recorded_frames = delivered_.frames;
+        recorded_gestures = delivered_.gestures;
+        recorded_span_ms =
+            std::chrono::duration<double, std::milli>(delivered_.frame_arrivals.back() - delivered_.frame_arrivals.front())
+                .count();
+    }
+    DisconnectServer();
+
+    // Replay it.
+    Recording recording;
+    std::string error;
+    ASSERT_TRUE(ParseRecording(text, &recording, &error)) << error;
+    Stream replay;
+    ASSERT_TRUE(StreamFromRecording(recording, &replay, &error)) << error;
+    StartServer(replay, 1, 1);
+    ConnectAndSubscribe();
+    WaitForWholeStream(frame_count, gesture_count);
+
+    std::lock_guard<std::mutex> hold(delivered_.mutex);
+    ASSERT_EQ(delivered_.frames.size(), recorded_frames.size());
+    for (std::size_t i = 0; i < recorded_frames.size(); ++i) {
+        EXPECT_TRUE(delivered_.frames[i] == recorded_frames[i]) << "frame " << i << " differs from the recording";
+    }
+    ASSERT_EQ(Codes(delivered_.gestures), Codes(recorded_gestures));
+    for (std::size_t i = 0; i < recorded_gestures.size(); ++i) {
+        ASSERT_EQ(delivered_.gestures[i].params.size(), recorded_gestures[i].params.size());
+        for (std::size_t p = 0; p < recorded_gestures[i].params.size(); ++p) {
+            EXPECT_NEAR(delivered_.gestures[i].params[p], recorded_gestures[i].params[p], 1e-6);
+        }
+    }
+    // The recorded announcements replace the simulator's own.
+    ASSERT_EQ(delivered_.information.size(), 1u);
+    EXPECT_EQ(delivered_.information[0].text, "recorded server");
+    ASSERT_EQ(delivered_.resolutions.size(), 1u);
+    EXPECT_EQ(delivered_.resolutions[0].x, 800);
+    EXPECT_EQ(delivered_.resolutions[0].y, 600);
+    // Never faster than recorded: the simulator sends nothing early.
+    double replay_span_ms =
+        std::chrono::duration<double, std::milli>(delivered_.frame_arrivals.back() - delivered_.frame_arrivals.front())
+            .count();
+    EXPECT_GT(replay_span_ms, recorded_span_ms * 0.8 - 5) << "recorded " << recorded_span_ms << " ms";
+}
+
+TEST_F(SimulatorEndToEnd, ClientJoiningDuringAStreamGetsItsOwnStreamFromTheStart) {
+    Stream stream = BuiltinStream("tap", 100);
+    const std::vector<WireFrame> frames = StreamFrames(stream);
+    StartServer(stream, 0, 2);
+    ConnectAndSubscribe();
+    ASSERT_TRUE(delivered_.WaitFor([&] { return delivered_.frames.size() >= 12; }));
+
+    RawClient second;
+    ASSERT_TRUE(second.Connect(server_->port()));
+    message::InvokeMessage message;
+    ASSERT_TRUE(second.Read(&message));
+    EXPECT_EQ(message.name, "version");
+    ASSERT_TRUE(second.Read(&message));
+    EXPECT_EQ(message.name, "information");
+    // Nothing streams to it before it subscribes: the answer to its query
+    // comes before any frame.
+    ASSERT_TRUE(second.SendMessage(message::BuildInvokeWithoutArguments("get_resolution")));
+    ASSERT_TRUE(second.Read(&message));
+    EXPECT_EQ(message.name, "resolution");
+    ASSERT_TRUE(second.SendMessage(Request("send_request", "<object></object>")));
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        WireFrame frame;
+        ASSERT_TRUE(second.ReadFrame(&frame)) << "frame " << i;
+        EXPECT_EQ(frame.value_0, static_cast<int>(i));
+        EXPECT_TRUE(frame.points == frames[i].points) << "frame " << i;
+    }
+    second.Close();
+
+    // The first client's stream went on without a break in its numbering.
+    std::size_t seen = 0;
+    {
+        std::lock_guard<std::mutex> hold(delivered_.mutex);
+        seen = delivered_.frames.size();
+    }
+    ASSERT_TRUE(delivered_.WaitFor([&] { return delivered_.frames.size() >= seen + 12; }));
+    std::lock_guard<std::mutex> hold(delivered_.mutex);
+    for (std::size_t i = 0; i < delivered_.frames.size(); ++i) {
+        ASSERT_EQ(delivered_.frames[i].value_0, static_cast<int>(i));
+        ASSERT_TRUE(delivered_.frames[i].points == frames[i % frames.size()].points) << "frame " << i;
+    }
+    EXPECT_FALSE(delivered_.server_break);
+}
+
+TEST_F(SimulatorEndToEnd, MisbehavingClientsNeitherStopTheSimulatorNorDisturbOthers) {
+    StartServer(BuiltinStream("tap", 100), 0, 1);
+
+    // A request that arrives one byte at a time is still read, logged and served.
+    RawClient slow;
+    ASSERT_TRUE(slow.Connect(server_->port()));
+    std::string request = Request("send_threshold", "<object><property id=\"move_threshold\"><number>7</number>"
+                                                    "</property></object>") +
+                          std::string(1, '\0') + Request("send_request", "<object></object>") + std::string(1, '\0');
+    for (char byte : request) ASSERT_TRUE(slow.Send(std::string(1, byte)));
+    EXPECT_TRUE(log_.WaitForLineContaining("client 1: send_threshold move_threshold=7"));
+    WireFrame frame;
+    ASSERT_TRUE(slow.ReadFrame(&frame));
+    EXPECT_EQ(frame.value_0, 0);
+
+    // Half a message and then a reset; a text that is no invoke document;
+    // a flood without any NUL.
+    RawClient rude;
+    ASSERT_TRUE(rude.Connect(server_->port()));
+    ASSERT_TRUE(rude.Send("<invoke name='send_request' returntype=\"xml\"><argum"));
+    rude.Reset();
+    RawClient confused;
+    ASSERT_TRUE(confused.Connect(server_->port()));
+    ASSERT_TRUE(confused.SendMessage("this is not xml"));
+    ASSERT_TRUE(confused.SendMessage(Request("say_hello", "")));
+    EXPECT_TRUE(log_.WaitForLineContaining("client 3: ignored a message of 15 bytes that is not an invoke document"));
+    EXPECT_TRUE(log_.WaitForLineContaining("client 3: ignored the unknown message 'say_hello'"));
+    RawClient flood;
+    ASSERT_TRUE(flood.Connect(server_->port()));
+    flood.Send(std::string(kMaxRequestBytes + 4096, 'x'));
+    EXPECT_TRUE(flood.WaitForEnd());
+    EXPECT_TRUE(log_.WaitForLineContaining("client 4: finished: it sent more than 65536 bytes without a NUL"));
+
+    // The patient client is still being served, and a library client too.
+    ASSERT_TRUE(slow.ReadFrame(&frame));
+    ConnectAndSubscribe();
+    ASSERT_TRUE(delivered_.WaitFor([&] { return delivered_.frames.size() >= 3; }));
+    EXPECT_TRUE(server_->WaitForFinishedClients(2, kWaitMs));
+}
+
+}  // namespace
+}  // namespace vornmt::tools
