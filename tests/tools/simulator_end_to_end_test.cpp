@@ -53,7 +53,7 @@ struct Delivered {
     }
 };
 
-void VORNMT_CALL OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void* data) {
+void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
     WireFrame frame{value_0, value_1, {}};
     for (int32_t i = 0; i < count; ++i) {
@@ -66,7 +66,7 @@ void VORNMT_CALL OnFrame(int32_t value_0, int32_t value_1, int32_t count, const 
     delivered->Add(frame);
 }
 
-void VORNMT_CALL OnGesture(const TouchGesture* gesture, void* data) {
+void OnGesture(const TouchGesture* gesture, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
     WireGesture wire{gesture->code, std::vector<double>(gesture->params, gesture->params + gesture->param_count)};
     std::lock_guard<std::mutex> hold(delivered->mutex);
@@ -74,7 +74,7 @@ void VORNMT_CALL OnGesture(const TouchGesture* gesture, void* data) {
     delivered->Add(wire);
 }
 
-void VORNMT_CALL OnInformation(const TouchDeviceInfo* info, void* data) {
+void OnInformation(const TouchDeviceInfo* info, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
     WireInformation wire{info->info_value_0, info->info_value_1, info->info_text};
     std::lock_guard<std::mutex> hold(delivered->mutex);
@@ -82,21 +82,21 @@ void VORNMT_CALL OnInformation(const TouchDeviceInfo* info, void* data) {
     delivered->Add(wire);
 }
 
-void VORNMT_CALL OnResolution(int32_t x, int32_t y, void* data) {
+void OnResolution(int32_t x, int32_t y, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
     std::lock_guard<std::mutex> hold(delivered->mutex);
     delivered->resolutions.push_back(WireResolution{x, y});
     delivered->Add(WireResolution{x, y});
 }
 
-void VORNMT_CALL OnServerBreak(void*, void* data) {
+void OnServerBreak(void*, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
     std::lock_guard<std::mutex> hold(delivered->mutex);
     delivered->server_break = true;
     delivered->changed.notify_all();
 }
 
-void VORNMT_CALL OnError(int32_t code, void* data) {
+void OnError(int32_t code, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
     std::lock_guard<std::mutex> hold(delivered->mutex);
     delivered->errors.push_back(code);

@@ -152,7 +152,7 @@ std::string ErrorLine(int code) {
     return "error " + std::string(number) + " " + ErrorName(code);
 }
 
-void VORNMT_CALL OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void*) {
+void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void*) {
     vornmt::tools::WireFrame frame{value_0, value_1, {}};
     std::string line = "frame " + std::to_string(value_0) + " " + std::to_string(value_1) + ": " +
                        std::to_string(count) + (count == 1 ? " point" : " points");
@@ -166,7 +166,7 @@ void VORNMT_CALL OnFrame(int32_t value_0, int32_t value_1, int32_t count, const 
     monitor->Record(RecordedEvent{monitor->ElapsedMs(), std::move(frame)});
 }
 
-void VORNMT_CALL OnGesture(const TouchGesture* gesture, void*) {
+void OnGesture(const TouchGesture* gesture, void*) {
     vornmt::tools::WireGesture wire{gesture->code, {}};
     const int params = std::min<int>(gesture->param_count, MAX_GESTURE_PARAMS);
     const char* name = GetGestureName(gesture);
@@ -182,7 +182,7 @@ void VORNMT_CALL OnGesture(const TouchGesture* gesture, void*) {
     monitor->Record(RecordedEvent{monitor->ElapsedMs(), std::move(wire)});
 }
 
-void VORNMT_CALL OnDeviceInfo(const TouchDeviceInfo* info, void*) {
+void OnDeviceInfo(const TouchDeviceInfo* info, void*) {
     std::string text(info->info_text, strnlen(info->info_text, sizeof info->info_text));
     if (!monitor->Take("information " + std::to_string(info->info_value_0) + " " +
                            std::to_string(info->info_value_1) + " \"" + text + "\"",
@@ -193,14 +193,14 @@ void VORNMT_CALL OnDeviceInfo(const TouchDeviceInfo* info, void*) {
                                   vornmt::tools::WireInformation{info->info_value_0, info->info_value_1, text}});
 }
 
-void VORNMT_CALL OnResolution(int32_t x, int32_t y, void*) {
+void OnResolution(int32_t x, int32_t y, void*) {
     if (!monitor->Take("resolution " + std::to_string(x) + "x" + std::to_string(y), nullptr)) return;
     monitor->Record(RecordedEvent{monitor->ElapsedMs(), vornmt::tools::WireResolution{x, y}});
 }
 
-void VORNMT_CALL OnError(int32_t code, void*) { monitor->Take(ErrorLine(code), &monitor->errors); }
+void OnError(int32_t code, void*) { monitor->Take(ErrorLine(code), &monitor->errors); }
 
-void VORNMT_CALL OnServerBreak(void*, void*) {
+void OnServerBreak(void*, void*) {
     std::lock_guard<std::mutex> hold(monitor->mutex);
     monitor->server_gone = true;
     if (!monitor->options.quiet) {
