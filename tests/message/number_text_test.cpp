@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 #include <locale>
+#include <stdexcept>
 #include <string>
 
 #include "message/invoke.h"
@@ -124,20 +125,24 @@ TEST(NumberText, MatchesPrintfInTheClassicLocale) {
 
 // A host that switches to a comma-decimal locale must not change the wire.
 TEST(NumberText, IgnoresTheHostLocale) {
-    const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE", "nl_NL.UTF-8"};
+    const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE", "German"};
     const char* chosen = nullptr;
     for (const char* name : candidates) {
-        if (std::setlocale(LC_ALL, name) != nullptr) {
+        if (std::setlocale(LC_ALL, name) != nullptr && std::string(std::localeconv()->decimal_point) == ",") {
             chosen = name;
             break;
         }
     }
     if (chosen == nullptr) {
+        std::setlocale(LC_ALL, "C");
         GTEST_SKIP() << "no comma-decimal locale is installed";
     }
-    std::locale::global(std::locale(chosen));
-    char probe[32];
-    std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+    // Some C++ runtimes (mingw's) know no named locales; the C locale is the
+    // one that printf, strtod and TinyXML's character tests follow anyway.
+    try {
+        std::locale::global(std::locale(chosen));
+    } catch (const std::runtime_error&) {
+    }
 
     std::string written = ValueToXml(ValueArray{0.5, 1234567.25, -3});
     InvokeMessage message;
@@ -147,7 +152,6 @@ TEST(NumberText, IgnoresTheHostLocale) {
     std::locale::global(std::locale::classic());
     std::setlocale(LC_ALL, "C");
 
-    EXPECT_STREQ(probe, "0,5") << "the locale " << chosen << " did not take effect";
     EXPECT_EQ(written,
               "<array><property id=\"0\"><number>0.500000</number></property>"
               "<property id=\"1\"><number>1234567.250000</number></property>"
