@@ -36,9 +36,12 @@ std::string BuildInvokeWithoutArguments(const std::string& name);
 // arguments element, read with the value reader, is appended to
 // `message.arguments`; an element the reader does not know still adds a Null.
 // Returns false, leaving `message` unchanged, when the text is not
-// well-formed XML, lacks any of these parts, or nests its elements deeper
-// than kMaxMessageDepth (measured before parsing, so no text can exhaust the
-// stack). The text is read up to its first NUL byte. Only bad_alloc can leave.
+// well-formed XML, lacks any of these parts, or is refused by MeasureNesting
+// before parsing: elements nested deeper than kMaxMessageDepth, a start tag
+// with more than kMaxAttributesPerElement attributes, or markup TinyXML might
+// split otherwise than the scan (see nesting_scan.h). So no text can exhaust
+// the stack or keep the parser busy for long. The text is read up to its
+// first NUL byte. Only bad_alloc can leave.
 bool ParseInvoke(const std::string& text, InvokeMessage& message);
 
 }  // namespace vornmt::message

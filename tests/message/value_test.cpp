@@ -119,12 +119,5 @@ TEST(Value, ViewsPointIntoTheValueAndRefuseOtherKinds) {
     EXPECT_EQ(AsArray(5), nullptr);
 }
 
-TEST(Value, EqualityComparesKindAndPayload) {
-    EXPECT_NE(Value(1), Value(1.0));
-    EXPECT_NE(Value(0), Value(false));
-    EXPECT_EQ(Value(NullValue{}), Value());
-    EXPECT_EQ(Value(ValueObject{{"a", ValueArray{Value()}}}), Value(ValueObject{{"a", ValueArray{Value()}}}));
-}
-
 }  // namespace
 }  // namespace vornmt::message
