@@ -13,6 +13,7 @@
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace vornmt::tools {
@@ -24,9 +25,16 @@ struct Outcome {
     std::string err;
 };
 
+// Unique across the test processes of several builds that may run at once.
 std::string TempPath(const std::string& what) {
     static std::atomic<int> counter{0};
-    return ::testing::TempDir() + "vornmt_monitor_test_" + std::to_string(counter++) + "_" + what;
+#if defined(_WIN32)
+    const long process = 0;
+#else
+    const long process = static_cast<long>(getpid());
+#endif
+    return ::testing::TempDir() + "vornmt_monitor_test_" + std::to_string(process) + "_" +
+           std::to_string(counter++) + "_" + what;
 }
 
 std::string Slurp(const std::string& path) {

@@ -8,6 +8,13 @@
 
 #include "simulator/stream.h"
 
+#if defined(_WIN32)
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
 namespace vornmt::tools {
 namespace {
 
@@ -81,8 +88,9 @@ TEST(RecordingFormat, BadLinesAreReportedWithTheirNumber) {
 
 TEST(RecordingWriter, WritesAFileThatReadsBack) {
     static std::atomic<int> counter{0};
-    const std::string path = ::testing::TempDir() + "vornmt_recording_" + std::to_string(counter++) + "_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+    // Unique across the test processes of several builds that may run at once.
+    const std::string path = ::testing::TempDir() + "vornmt_recording_" + std::to_string(getpid()) + "_" +
+                             std::to_string(counter++) + ".txt";
     std::string error;
     {
         RecordingWriter writer;
