@@ -4,6 +4,7 @@
 #include <VornMTClient.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -68,7 +69,8 @@ void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* 
 
 void OnGesture(const TouchGesture* gesture, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
-    WireGesture wire{gesture->code, std::vector<double>(gesture->params, gesture->params + gesture->param_count)};
+    const int count = std::min<int>(gesture->param_count, MAX_GESTURE_PARAMS);
+    WireGesture wire{gesture->code, std::vector<double>(gesture->params, gesture->params + count)};
     std::lock_guard<std::mutex> hold(delivered->mutex);
     delivered->gestures.push_back(wire);
     delivered->Add(wire);

@@ -74,6 +74,10 @@ bool InstallStopHandler(std::function<void()> on_stop) {
         std::lock_guard<std::mutex> hold(handler_mutex);
         handler = std::move(on_stop);
     }
+    // A shell starts background programs with SIGINT ignored, and an ignored
+    // signal never reaches sigwait; blocked, the default action never runs.
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
     sigset_t set = StopSignals();
     if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) return false;
     waiter = std::thread([set] {
