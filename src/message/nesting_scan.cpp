@@ -33,6 +33,59 @@ std::size_t After(std::string_view text, std::string_view terminator, std::size_
     return found == kNotFound ? kNotFound : found + terminator.size();
 }
 
+// FindInText's result when TinyXML would fail on a character reference.
+constexpr std::size_t kUnreadable = kNotFound - 1;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// Where TinyXML's text reader goes on after the '&' at `at`, or kNotFound
+// where it fails. A numeric reference "&#" runs to the next ';' anywhere
+// after it, over '<', '>' and quotes alike, as long as the characters between
+// the last '#' (or 'x' after "&#x") before that ';' and the ';' are digits:
+// TinyXML checks them walking back from the ';'. Named references ("&amp;")
+// hold no '<' and no quote, so stepping over them byte by byte finds the
+// same stops.
+std::size_t AfterReference(std::string_view text, std::size_t at) {
+    if (at + 2 >= text.size() || text[at + 1] != '#') {
+        return at + 1;
+    }
+    const bool hex = text[at + 2] == 'x';
+    if (hex && at + 3 >= text.size()) {
+        return kNotFound;
+    }
+    const std::size_t semicolon = text.find(';', at + (hex ? 3 : 2));
+    if (semicolon == kNotFound) {
+        return kNotFound;
+    }
+    const char marker = hex ? 'x' : '#';  // text[at + 2] or text[at + 1] ends the walk at the latest
+    for (std::size_t back = semicolon - 1; text[back] != marker; --back) {
+        if (!(hex ? IsHexDigit(text[back]) : IsDigit(text[back]))) {
+            return kNotFound;
+        }
+    }
+    return semicolon + 1;
+}
+
+// The first `stop` that TinyXML's text reader, started at `at`, looks at:
+// '<' in element content, the closing quote in an attribute value. Returns
+// kNotFound at the end of the text and kUnreadable where TinyXML would fail.
+// (In UTF-8 mode TinyXML also steps over whole sequences; once
+// StepsStayInsideSequences holds, those hold no ASCII and change nothing here.)
+std::size_t FindInText(std::string_view text, std::size_t at, char stop) {
+    const char stops[] = {stop, '&', '\0'};
+    while ((at = text.find_first_of(stops, at)) != kNotFound) {
+        if (text[at] == stop) {
+            return at;
+        }
+        at = AfterReference(text, at);
+        if (at == kNotFound) {
+            return kUnreadable;
+        }
+    }
+    return kNotFound;
+}
+
 // TinyXML switches to UTF-8 on a byte order mark at the start or after an XML
 // declaration. "<?xml" anywhere is taken as a possible declaration.
 bool MayReadAsUtf8(std::string_view text) {
@@ -72,12 +125,13 @@ bool StepsStayInsideSequences(std::string_view text) {
 
 // A "<?" construct, from its '<' up to (not including) its first '>'. TinyXML
 // ends an XML declaration at that '>' too, unless a quoted attribute value
-// runs across it; an unclosed quote after '=' is therefore refused. Bytes from
-// 0x80 up are refused because TinyXML's case-insensitive "<?xml" test and its
+// runs across it; an unclosed quote after '=' is therefore refused, and so is
+// '&', which could start a reference running past the quote. Bytes from 0x80
+// up are refused because TinyXML's case-insensitive "<?xml" test and its
 // white space test depend on the host's locale for them.
 bool ProcessingInstructionIsPlain(std::string_view construct) {
     for (std::size_t at = 0; at < construct.size(); ++at) {
-        if (IsHighByte(construct[at])) {
+        if (IsHighByte(construct[at]) || construct[at] == '&') {
             return false;
         }
     }
@@ -106,7 +160,12 @@ int MeasureNesting(std::string_view text, int limit) {
     int depth = 0;
     int deepest = 0;
     std::size_t at = 0;
-    while ((at = text.find('<', at)) != kNotFound) {
+    // Between markup TinyXML reads text (at the top level it stops at text,
+    // which is no deeper either).
+    while ((at = FindInText(text, at, '<')) != kNotFound) {
+        if (at == kUnreadable) {
+            return kNestingRefused;
+        }
         if (StartsWith(text, at, "<!--")) {
             at = After(text, "-->", at + 4);
         } else if (StartsWith(text, at, "<![CDATA[")) {
@@ -122,26 +181,29 @@ int MeasureNesting(std::string_view text, int limit) {
             --depth;
             at = After(text, ">", at + 2);
         } else if (at + 1 < text.size() && OpensElement(text[at + 1])) {
+            // A quote anywhere but after '=' is an error to TinyXML, so taking
+            // every quote as opening a value follows it wherever it goes on.
             std::size_t end = at + 2;
-            char quote = 0;
             int attributes = 0;
-            for (; end < text.size(); ++end) {
+            while (end < text.size() && text[end] != '>') {
                 const char c = text[end];
-                if (quote != 0) {
-                    if (c == quote) {
-                        quote = 0;
+                if (c == '"' || c == '\'') {
+                    end = FindInText(text, end + 1, c);
+                    if (end == kUnreadable) {
+                        return kNestingRefused;
                     }
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
+                    if (end == kNotFound) {
+                        end = text.size();
+                        break;
+                    }
                 } else if (c == '=') {
                     if (++attributes > kMaxAttributesPerElement) {
                         return kNestingRefused;
                     }
                 } else if (c == '<') {
                     return kNestingRefused;
-                } else if (c == '>') {
-                    break;
                 }
+                ++end;
             }
             if (end == text.size() || text[end - 1] != '/') {
                 ++depth;

@@ -27,18 +27,21 @@ constexpr int kMaxAttributesPerElement = 16;
 // - comments run to "-->", CDATA sections to "]]>";
 // - every other "<!" or "<?" construct ends at its first '>', as TinyXML ends
 //   it there (not at "?>");
-// - quoted attribute values in start tags are skipped, and a start tag with
-//   more than kMaxAttributesPerElement '=' signs outside them is refused;
+// - text and quoted attribute values are read as TinyXML reads them: a
+//   numeric character reference "&#...;" can run past '<' and quotes to a
+//   far ';', and does so here too; a start tag with more than
+//   kMaxAttributesPerElement '=' signs outside quotes is refused;
 // - "</" closes one level (at the top level it is skipped like "<!");
 // - '<' followed by a letter, '_' or a byte of 0x7F and up opens an element.
 // Text TinyXML might split differently is refused rather than guessed at: a
-// '<' outside quotes inside a start tag; a "<?" construct with a byte of 0x80
-// and up, or with a quoted value after '=' that is not closed before its
-// first '>'; and, when TinyXML may read the text as UTF-8 (it starts with a
-// byte order mark or holds "<?xml"), a lead byte not followed by as many
-// continuation bytes as TinyXML steps over, since TinyXML would then swallow
-// the '<' or quote after it. Refusing costs nothing in practice: a well-formed
-// message holds none of these.
+// '<' outside quotes inside a start tag; a character reference TinyXML fails
+// on; a "<?" construct with '&' or a byte of 0x80 and up, or with a quoted
+// value after '=' that is not closed before its first '>'; and, when TinyXML
+// may read the text as UTF-8 (it starts with a byte order mark or holds
+// "<?xml"), a lead byte not followed by as many continuation bytes as TinyXML
+// steps over, since TinyXML would then swallow the '<' or quote after it.
+// Refusing costs nothing in practice: a well-formed message holds none of
+// these.
 int MeasureNesting(std::string_view text, int limit);
 
 }  // namespace vornmt::message

@@ -126,12 +126,43 @@ TEST(NestingScan, NeverReportsLessThanTheParserBuilds) {
     }
 }
 
+// TinyXML reads "&#" up to the next ';' when only digits precede that ';'
+// back to the last '#' (or 'x'), whatever lies between: quotes, '<', tags.
+// Found by the fuzzer (corpus file crash_reference_across_quote.xml).
+TEST(NestingScan, FollowsCharacterReferencesAcrossQuotesAndTags) {
+    const struct {
+        std::string text;
+        int depth;
+    } cases[] = {
+        {"<a>&#</a></a><b><c/></b>&#0;</a>", 1},
+        {"<a>&#x</a><b/>x41;<c><d/></c></a>", 3},
+        {"<a x=\"&#\"><b>\" y=\"&#9;\"><c><d/></c></a>", 3},
+        {"<a>&amp;<b>&lt;</b>&#65;&#x41;</a>", 2},
+        {"<a>&#<b>;</a>", kNestingRefused},
+        {"<a>&#1</a>", kNestingRefused},
+        {"<a x='&#x'><b/></a>", kNestingRefused},
+        {"<?xml version=\"&#\"?>", kNestingRefused},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MeasureNesting(c.text, kLimit), c.depth) << c.text;
+        if (c.depth != kNestingRefused) {
+            EXPECT_GE(c.depth, BuiltDepth(c.text)) << c.text;
+        }
+    }
+    const std::string found =
+        "<invoke name='ges|er' retu=\"&#='ges|er' retu=\"&#0;ml\"><arer><number<strin>8g\x01\x02" "3<"
+        "/number></arguments></invoke>/!</'o";
+    const int measured = MeasureNesting(found, kLimit);
+    EXPECT_TRUE(measured == kNestingRefused || measured >= BuiltDepth(found)) << measured;
+}
+
 TEST(NestingScan, HandlesHostileTextOfAMebibyte) {
     constexpr std::size_t kParts = 1 << 18;
     const std::string hostile[] = {
         Repeat("<!--", kParts), Repeat("<![CDATA[", kParts), Repeat("<?x ", kParts), Repeat("<!", kParts),
         Repeat("</", kParts),   Repeat("<a x='", kParts),    Repeat("<a =\"", kParts), Repeat("<", kParts),
-        "<?xml " + Repeat("=\"", kParts) + ">",
+        "<?xml " + Repeat("=\"", kParts) + ">", Repeat("<a>&#", kParts), "<a>&#" + Repeat("1", 4 * kParts) + ";",
+        "<a x=\"" + Repeat("&#x", kParts) + ";\">",
     };
     for (const auto& text : hostile) {
         const int measured = MeasureNesting(text, kLimit);
