@@ -142,7 +142,7 @@ bool ClientSession::SendDueItems(std::string* ending) {
         if (const auto* frame = std::get_if<WireFrame>(&item.message)) {
             if (stream.stamp_frames) {
                 WireFrame stamped = *frame;
-                stamped.value_0 = frames_sent_;
+                stamped.value_0 = static_cast<int>(frames_sent_);
                 stamped.value_1 = static_cast<int>(std::llround(stream.pass_ms * pass_ + item.at_ms));
                 text = FrameMessageText(stamped);
             } else {

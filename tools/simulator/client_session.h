@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -70,7 +71,7 @@ private:
     Clock::time_point stream_start_;
     std::size_t next_item_ = 0;
     int pass_ = 0;
-    int frames_sent_ = 0;
+    std::uint32_t frames_sent_ = 0;  // wraps rather than overflows on very long runs
     bool stream_over_ = false;
 };
 

@@ -84,6 +84,9 @@ void SimulatorServer::AcceptLoop() {
         platform::SocketHandle client = platform::AcceptClient(listener_, &error);
         if (client == platform::kInvalidSocket) {
             Log("accepting a client failed (Windows Sockets error " + std::to_string(error) + ")");
+            // The listener stays readable while, say, no descriptor is
+            // free: pause rather than spin. A stop is seen at the next wait.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
             continue;
         }
         platform::SetNoDelay(client);
