@@ -72,9 +72,11 @@ bool ClientSession::SendText(const std::string& text, std::string* failure) {
         int error = 0;
         long n = platform::Send(socket_, bytes.data() + sent, bytes.size() - sent, &error);
         if (n < 0) {
-            *failure = error == platform::kWsaConnectionReset || error == platform::kWsaConnectionAborted
-                           ? "the client went away"
-                           : SocketFailure("sending", error);
+            // A peer that has closed shows as a reset, an abort or (a broken
+            // pipe on POSIX) a shut-down socket.
+            const bool gone = error == platform::kWsaConnectionReset || error == platform::kWsaConnectionAborted ||
+                              error == platform::kWsaShutdown;
+            *failure = gone ? "the client went away" : SocketFailure("sending", error);
             return false;
         }
         sent += static_cast<std::size_t>(n);
