@@ -187,7 +187,8 @@ typedef void (*DeviceInfoCallback)(const TouchDeviceInfo* info, void* user_data)
 typedef void (*ResolutionCallback)(int32_t x, int32_t y, void* user_data);
 
 /* The server closed or reset the connection. Receive thread; called once
- * per connection. reserved is always null. The connection stays in place
+ * per connection. reserved is always null. Messages that arrived just before
+ * the break may still be delivered on the dispatch thread after it. The connection stays in place
  * until the application calls DisconnectServer or ConnectServer (both may
  * be called from inside this callback: see DisconnectServer). */
 typedef void (*ServerBreakCallback)(void* reserved, void* user_data);
