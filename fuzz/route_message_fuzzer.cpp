@@ -42,7 +42,12 @@ void OnError(int32_t code, void*) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+// The corpus replay test builds this file under another entry name.
+#ifndef VORNMT_FUZZ_ENTRY
+#define VORNMT_FUZZ_ENTRY LLVMFuzzerTestOneInput
+#endif
+
+extern "C" int VORNMT_FUZZ_ENTRY(const std::uint8_t* data, std::size_t size) {
     static vornmt::client::CallbackRegistry registry;
     static vornmt::transport::PointBuffer points;
     static bool registered = [] {
