@@ -34,11 +34,14 @@ void CleanupSocketLayer();
 SocketHandle OpenTcpSocket(int* error);
 
 // Connects to a dotted IPv4 address (no name resolution). A text that is not
-// a dotted address fails with 10049. Returns 0 or an error number.
+// a dotted address fails with 10049. Windows' inet_addr also takes the older
+// forms ("127.1", hexadecimal and octal parts) that POSIX refuses. Returns 0
+// or an error number.
 int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t port);
 
 // Reads at most `capacity` bytes. Returns the byte count, 0 when the peer has
-// closed, or -1 with *error set. Interrupted calls are retried.
+// closed, or -1 with *error set (10054 after the peer's reset; Wine reports a
+// reset as 0 instead). Interrupted calls are retried.
 long Receive(SocketHandle socket, char* buffer, std::size_t capacity, int* error);
 
 // Sends what the platform takes of `length` bytes (possibly fewer). Returns
