@@ -32,6 +32,8 @@ SocketHandle OpenTcpSocket(int* error) {
         *error = LastError();
         return kInvalidSocket;
     }
+    // Child processes must not inherit the connection (POSIX opens it close-on-exec).
+    ::SetHandleInformation(reinterpret_cast<HANDLE>(socket), HANDLE_FLAG_INHERIT, 0);
     return static_cast<SocketHandle>(socket);
 }
 

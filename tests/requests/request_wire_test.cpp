@@ -117,7 +117,7 @@ TEST_F(Wire, SendToAClosedPeerFailsWithAnErrorNumber) {
 }
 
 TEST_F(Wire, MessagesFromTwoThreadsNeverInterleave) {
-    constexpr int kPerThread = 500;
+    constexpr int kPerThread = 100;
     // Large messages, so that the platform takes them in parts.
     std::string big_a(200000, 'a'), big_b(200000, 'b');
     std::thread a([&] { for (int i = 0; i < kPerThread; ++i) ASSERT_EQ(SendMessageText(socket, big_a), 0); });
