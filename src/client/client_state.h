@@ -33,8 +33,12 @@ public:
     // connection without waiting; the next teardown reaps the threads.
     void Disconnect();
 
-    // The connected socket, or kInvalidSocket. Read by requests without a lock.
-    platform::SocketHandle socket() const { return socket_.load(); }
+    // The connected socket, or kInvalidSocket when there is none or a stop
+    // was asked for (a disconnect from a callback leaves the handle to be
+    // released later). Read by requests without a lock.
+    platform::SocketHandle socket() const {
+        return stop_.load() ? platform::kInvalidSocket : socket_.load();
+    }
     const std::string& server_address() const { return server_address_; }
     // Application thread only.
     bool has_worker_threads() const { return receive_thread_.running() || dispatch_thread_.running(); }

@@ -127,6 +127,7 @@ TEST_F(Connection, CallbackMayDisconnectButNotConnect) {
     ASSERT_TRUE(state.log.WaitForCount(1));
     EXPECT_EQ(state.connect_result.load(), mt::ERR_IN_CALLBACK);
     EXPECT_EQ(state.disconnect_result.load(), 0);
+    EXPECT_EQ(SendThreshold(1), 10057);  // stopped, though not yet reaped
     // The application's next call reaps the stopped threads, and a new
     // connection works.
     SetOnServerBreak(nullptr, nullptr);
