@@ -188,9 +188,10 @@ typedef void (*ResolutionCallback)(int32_t x, int32_t y, void* user_data);
 
 /* The server closed or reset the connection. Receive thread; called once
  * per connection. reserved is always null. Messages that arrived just before
- * the break may still be delivered on the dispatch thread after it. The connection stays in place
- * until the application calls DisconnectServer or ConnectServer (both may
- * be called from inside this callback: see DisconnectServer). */
+ * the break may still be delivered on the dispatch thread after it. The
+ * connection stays in place until the application calls DisconnectServer
+ * (allowed inside this callback) or ConnectServer (on an application thread
+ * only: inside a callback it returns ERR_IN_CALLBACK). */
 typedef void (*ServerBreakCallback)(void* reserved, void* user_data);
 
 /* An error: a Windows Sockets error number (receive thread) or one of the

@@ -18,20 +18,21 @@ void ClientState::Teardown() {
     stop_.store(true);
     wakeup_.Signal();
     if (platform::ProcessIsExiting()) {
-        // The system has already ended the worker threads, and may hold locks
-        // they held; wait for nothing and take no lock.
+        // The system has already ended the worker threads, may hold locks they
+        // held, and this runs under the loader's lock, where the socket layer
+        // must not be cleaned up: wait for nothing, release nothing.
         receive_thread_.Abandon();
         dispatch_thread_.Abandon();
-        ReleaseSocket();
         return;
     }
     context_.queue.WakeAll();
+    // Ending the stream lets the server see the disconnect at once and wakes a
+    // callback blocked in a send to a server that stopped reading.
+    platform::SocketHandle socket = socket_.load();
+    if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
     if (transport::OnWorkerThread()) {
-        // Called from a callback: this thread cannot wait for itself. Ending
-        // the stream lets the server see the disconnect now and wakes the
-        // other thread; handles and socket are released by the next teardown.
-        platform::SocketHandle socket = socket_.load();
-        if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
+        // Called from a callback: this thread cannot wait for itself; handles
+        // and socket are released by the next teardown.
         return;
     }
     receive_thread_.Join();

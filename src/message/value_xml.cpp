@@ -9,14 +9,30 @@ namespace vornmt::message {
 namespace {
 
 // Escapes what would end or corrupt the surrounding markup. Quotes matter
-// only inside the id attribute, whose value is written between '"'.
+// only inside the id attribute, whose value is written between '"'. A reader
+// with TinyXML's default settings turns CR into LF, trims white space at both
+// ends of a text and condenses runs of it, but keeps characters written as
+// references: so tabs and line ends always, and spaces at either end or after
+// another space, are written as references and arrive unchanged.
 void AppendEscaped(std::string& out, const std::string& text, bool in_attribute) {
-    for (const char c : text) {
+    const std::size_t last = text.size() - 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         switch (c) {
             case '&': out += "&amp;"; break;
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
             case '\0': out += "&#0;"; break;
+            case '\t': out += "&#9;"; break;
+            case '\n': out += "&#10;"; break;
+            case '\r': out += "&#13;"; break;
+            case ' ':
+                if (i == 0 || i == last || text[i - 1] == ' ') {
+                    out += "&#32;";
+                } else {
+                    out += c;
+                }
+                break;
             case '"':
                 if (in_attribute) {
                     out += "&quot;";
@@ -26,6 +42,18 @@ void AppendEscaped(std::string& out, const std::string& text, bool in_attribute)
                 break;
             default: out += c; break;
         }
+    }
+}
+
+// A text of white space only would be dropped by the reader whatever its
+// form, except as a CDATA section, which it keeps as it stands.
+void AppendStringText(std::string& out, const std::string& text) {
+    if (!text.empty() && text.find_first_not_of(" \t\n\r") == std::string::npos) {
+        out += "<![CDATA[";
+        out += text;
+        out += "]]>";
+    } else {
+        AppendEscaped(out, text, false);
     }
 }
 
@@ -121,7 +149,7 @@ void AppendValueXml(std::string& out, const Value& value) {
             break;
         case ValueKind::String:
             out += "<string>";
-            AppendEscaped(out, boost::get<std::string>(value), false);
+            AppendStringText(out, boost::get<std::string>(value));
             out += "</string>";
             break;
         case ValueKind::Array:

@@ -6,10 +6,12 @@ namespace vornmt::requests {
 namespace {
 
 // Held only while one message goes out; callers may hold a callback slot's
-// lock (a request made from a callback), never the other way round.
+// lock (a request made from a callback), never the other way round. Never
+// destroyed: a callback may still send while the process exits, before the
+// unload teardown has stopped the worker threads.
 platform::RecursiveLock& SendLock() {
-    static platform::RecursiveLock lock;
-    return lock;
+    static platform::RecursiveLock* const lock = new platform::RecursiveLock;
+    return *lock;
 }
 
 }  // namespace

@@ -17,10 +17,10 @@ std::uint16_t Low16(const message::Value& value) {
     return static_cast<std::uint16_t>(static_cast<std::uint32_t>(message::ToInteger(value)) & 0xFFFFu);
 }
 
-// The point list: an array, or null for none. Anything else is the wrong kind.
+// The point list: an array, or null for none (nullptr here). Anything else
+// is the wrong kind.
 const message::ValueArray* PointList(const message::Value& value) {
-    static const message::ValueArray kNoPoints;
-    if (message::KindOf(value) == message::ValueKind::Null) return &kNoPoints;
+    if (message::KindOf(value) == message::ValueKind::Null) return nullptr;
     const message::ValueArray* list = message::AsArray(value);
     if (list == nullptr) throw boost::bad_get();
     return list;
@@ -32,11 +32,11 @@ int DecodePointFrame(const message::ValueArray& arguments, client::CallbackRegis
                      PointBuffer& points) {
     int frame_value_0 = message::ToInteger(arguments[0]);
     int frame_value_1 = message::ToInteger(arguments[1]);
-    const message::ValueArray& list = *PointList(arguments[2]);
+    const message::ValueArray* list = PointList(arguments[2]);
     // Points beyond the buffer are dropped unread.
-    std::size_t count = std::min(list.size(), static_cast<std::size_t>(mt::MAX_FRAME_POINTS));
+    std::size_t count = list != nullptr ? std::min(list->size(), static_cast<std::size_t>(mt::MAX_FRAME_POINTS)) : 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const message::ValueArray* values = message::AsArray(list[i]);
+        const message::ValueArray* values = message::AsArray((*list)[i]);
         if (values == nullptr || values->size() < kPointValues) return mt::ERR_BAD_MESSAGE;
         mt::TouchPoint& point = points.points[i];
         point.code_0 = Low16((*values)[0]);

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "client/library_state.h"
+#include "requests/send_message_text.h"
 #include "support/event_log.h"
 #include "support/test_server.h"
 
@@ -150,6 +151,33 @@ TEST_F(Connection, DisconnectFromCallbackClosesTheConnectionAtOnce) {
     ASSERT_TRUE(log.WaitForCount(1));
     EXPECT_EQ(DisconnectServer(), 0);
     EXPECT_FALSE(Connected());
+}
+
+struct Flooding {
+    EventLog log;
+    std::atomic<int32_t> last_status{0};
+};
+
+// One message far larger than the socket buffers: with a server that reads
+// nothing, the send blocks until the connection ends.
+void FloodFromFrame(int32_t, int32_t, int32_t, const mt::TouchPoint*, void* user_data) {
+    auto* flooding = static_cast<Flooding*>(user_data);
+    vornmt::platform::SocketHandle socket = vornmt::client::Library().connection.socket();
+    flooding->log.Add("sending");
+    flooding->last_status = vornmt::requests::SendMessageText(socket, std::string(std::size_t{256} << 20, 'x'));
+}
+
+TEST_F(Connection, DisconnectWakesACallbackBlockedInASend) {
+    Flooding flooding;
+    SetOnReceivePointFrame(FloodFromFrame, &flooding);
+    TestServer server;
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    ASSERT_TRUE(server.Accept());
+    ASSERT_TRUE(server.SendMessage(vornmt::testing::InvokeText("frame", "<number>0</number><number>0</number><null/>")));
+    ASSERT_TRUE(flooding.log.WaitForCount(1));
+    EXPECT_EQ(DisconnectServer(), 0);  // would hang if the blocked send were never woken
+    EXPECT_NE(flooding.last_status.load(), 0);
+    SetOnReceivePointFrame(nullptr, nullptr);
 }
 
 TEST_F(Connection, ExitingWhileConnectedNeitherHangsNorCrashes) {

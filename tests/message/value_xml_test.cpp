@@ -80,6 +80,18 @@ TEST(ValueXml, RoundTripKeepsMarkupCharactersAsText) {
     EXPECT_EQ(RoundTrip(keys), Value(keys));
 }
 
+// The reader condenses and trims white space in texts and turns CR into LF;
+// whatever the writer sends must still arrive byte for byte.
+TEST(ValueXml, RoundTripKeepsWhiteSpace) {
+    for (const std::string text : {"  two  spaces\r\nend\t", " ", " \t\n ", "\rx\r", "a \t b", "tab\tand\nline"}) {
+        EXPECT_EQ(RoundTrip(text), Value(text)) << '"' << text << '"';
+        const ValueObject keyed{{text, 1}};
+        EXPECT_EQ(RoundTrip(keyed), Value(keyed)) << '"' << text << '"';
+    }
+    EXPECT_EQ(ValueToXml(Value("a b")), "<string>a b</string>");  // single inner spaces stay plain
+    EXPECT_EQ(RoundTrip(std::string(" \r ")), Value(" \r "));
+}
+
 TEST(ValueXml, RoundTripKeepsKindsAndValues) {
     const Value tree = ValueObject{
         {"null", Value()},

@@ -73,6 +73,7 @@ TEST(RecordingFormat, BadLinesAreReportedWithTheirNumber) {
         {"gesture 1 33 1 wide\n", "line 2: gesture: parameter 0 is not a number"},
         {"gesture 5 33 0\ngesture 4 33 0\n", "line 3: the time goes backwards"},
         {"gesture -1 33 0\n", "line 2: gesture: expected a time"},
+        {"gesture 1e300 33 0\n", "line 2: gesture: expected a time"},  // replay timing would overflow
         {"information 1 2 3 a\\qb\n", "line 2: information: the text has a backslash"},
         {"resolution 1 1920\n", "line 2: resolution: expected the time, x and y"},
         {"touch 1 2 3\n", "line 2: unknown kind 'touch'"},

@@ -83,8 +83,9 @@ bool ParseIntegers(const std::vector<std::string_view>& fields, std::size_t firs
 bool ParseEventLine(std::string_view line, RecordedEvent* event, std::string* error) {
     std::vector<std::string_view> fields = SplitFields(line);
     const std::string_view kind = fields[0];
-    if (fields.size() < 2 || !ParseReal(fields[1], &event->time_ms) || event->time_ms < 0) {
-        *error = std::string(kind) + ": expected a time in milliseconds (0 or more) after the kind";
+    if (fields.size() < 2 || !ParseReal(fields[1], &event->time_ms) || event->time_ms < 0 ||
+        event->time_ms > kMaxRecordedTimeMs) {
+        *error = std::string(kind) + ": expected a time in milliseconds (0 to 1e12) after the kind";
         return false;
     }
     if (kind == "frame") {

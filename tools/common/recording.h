@@ -17,6 +17,9 @@ namespace vornmt::tools {
 extern const char* const kRecordingMagic;
 // A frame line holds at most this many points (the client delivers no more).
 constexpr int kMaxRecordedPoints = 100;
+// Latest event time a recording may hold (about 31 years), so that replay
+// timing arithmetic never overflows.
+constexpr double kMaxRecordedTimeMs = 1e12;
 // A gesture line holds at most this many parameters.
 constexpr int kMaxRecordedParams = 6;
 
