@@ -187,8 +187,9 @@ typedef void (*DeviceInfoCallback)(const TouchDeviceInfo* info, void* user_data)
 typedef void (*ResolutionCallback)(int32_t x, int32_t y, void* user_data);
 
 /* The server closed or reset the connection. Receive thread; called once
- * per connection. reserved is always null. Messages that arrived just before
- * the break may still be delivered on the dispatch thread after it. The
+ * per connection, after every message received before the break has been
+ * delivered (so it waits for a callback still running on the dispatch
+ * thread). reserved is always null. The
  * connection stays in place until the application calls DisconnectServer
  * (allowed inside this callback) or ConnectServer (on an application thread
  * only: inside a callback it returns ERR_IN_CALLBACK). */

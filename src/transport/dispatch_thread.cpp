@@ -25,15 +25,22 @@ void RunDispatchThread(void* raw_context) {
     std::string text;
     while (!context.stop.load() && context.socket.load() != platform::kInvalidSocket) {
         if (!context.queue.WaitAndTake(context.stop, &text)) break;
-        if (text.empty()) continue;  // adjacent NULs carry nothing
+        bool out_of_memory = false;
         try {
-            RouteMessage(text, context.registry, context.points);
+            if (!text.empty()) RouteMessage(text, context.registry, context.points);  // adjacent NULs carry nothing
         } catch (const std::bad_alloc&) {
-            context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+            out_of_memory = true;
         } catch (...) {
             // Only an error callback that threw gets here; the message is lost
             // and the thread goes on.
         }
+        if (out_of_memory) {
+            try {
+                context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+            } catch (...) {
+            }
+        }
+        context.queue.FinishedRouting();
     }
 }
 

@@ -46,8 +46,24 @@ bool MessageQueue::WaitAndTake(const std::atomic<bool>& stop, std::string* text)
     *text = std::move(texts_.front());
     texts_.pop_front();
     queued_bytes_ -= text->size() + kPerTextBytes;
+    routing_ = true;
     if (appender_waiting_ && queued_bytes_ < resume_queued_bytes_) changed_.NotifyAll();
     return true;
+}
+
+void MessageQueue::FinishedRouting() {
+    platform::LockGuard guard(lock_);
+    routing_ = false;
+    if (delivery_waiter_ && texts_.empty()) changed_.NotifyAll();
+}
+
+void MessageQueue::WaitUntilDelivered(const std::atomic<bool>& stop) {
+    platform::LockGuard guard(lock_);
+    while ((routing_ || !texts_.empty()) && !stop.load()) {
+        delivery_waiter_ = true;
+        changed_.Wait(lock_);
+    }
+    delivery_waiter_ = false;
 }
 
 void MessageQueue::WakeAll() {

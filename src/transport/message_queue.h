@@ -31,8 +31,14 @@ public:
     // Receive thread, after the connection has ended: waits for `stop`.
     void WaitForStop(const std::atomic<bool>& stop);
     // Dispatch thread: waits for the front text and moves it out. False when
-    // `stop` was set; the texts then stay for the next connection.
+    // `stop` was set; the texts then stay for the next connection. Each text
+    // taken is followed by FinishedRouting once it has been delivered.
     bool WaitAndTake(const std::atomic<bool>& stop, std::string* text);
+    void FinishedRouting();
+    // Receive thread, after the connection has ended: waits until every text
+    // queued so far has been delivered (or `stop`), so that the end of the
+    // connection is reported after the messages that preceded it.
+    void WaitUntilDelivered(const std::atomic<bool>& stop);
     // Wakes every waiter so that it sees a stop flag just set.
     void WakeAll();
 
@@ -46,8 +52,10 @@ private:
     platform::Condition changed_;
     std::deque<std::string> texts_;
     std::size_t queued_bytes_ = 0;
+    bool routing_ = false;  // a taken text is being delivered
     bool taker_waiting_ = false;
     bool appender_waiting_ = false;
+    bool delivery_waiter_ = false;
 };
 
 }  // namespace vornmt::transport

@@ -1,7 +1,8 @@
 // The receive thread: waits for data, frames it and queues the texts. It
 // reports the end of the connection once (a server break for a close, a reset
-// or a refusal, the error number otherwise) and then waits for the teardown
-// without reading or spinning.
+// or a refusal, the error number otherwise), after the dispatch thread has
+// delivered what came before, and then waits for the teardown without
+// reading or spinning.
 #include <VornMTClient.h>
 
 #include <string>
@@ -66,7 +67,9 @@ void RunReceiveThread(void* raw_context) {
     auto& context = *static_cast<WorkerContext*>(raw_context);
     try {
         int end = ReceiveUntilEnd(context);
-        if (end >= 0) ReportConnectionEnd(context.registry, end);
+        // What arrived before the end is delivered before the end is reported.
+        if (end >= 0) context.queue.WaitUntilDelivered(context.stop);
+        if (end >= 0 && !context.stop.load()) ReportConnectionEnd(context.registry, end);
     } catch (...) {
         // Out of memory (the framer or the queue could not grow): this
         // connection cannot go on; wait for the teardown as after a break.

@@ -89,6 +89,17 @@ TEST_F(Receiving, FramesAndGesturesArriveOnTheDispatchThreadAndBreakOnTheReceive
     EXPECT_NE(threads[0], std::this_thread::get_id());
 }
 
+TEST_F(Receiving, BreakComesAfterEveryMessageSentBeforeIt) {
+    constexpr int kFrames = 2000;
+    std::string stream;
+    for (int i = 0; i < kFrames; ++i) stream += FrameText(i) + kNul;
+    ASSERT_TRUE(server.Send(stream));
+    server.CloseClient();
+    ASSERT_TRUE(received.log.WaitForCount(3 + kFrames / 1000 + 1, 60000));
+    EXPECT_EQ(received.log.events().back(), "break");
+    EXPECT_EQ(received.frames.load(), kFrames);
+}
+
 TEST_F(Receiving, BurstArrivesCompleteAndInOrder) {
     constexpr int kFrames = 100000;
     std::thread sender([&] {
