@@ -17,30 +17,14 @@
 
 #include "message/invoke.h"
 #include "message/nesting_scan.h"
+#include "tinyxml_depth.h"
 
 namespace {
 
 using vornmt::message::InvokeMessage;
 using vornmt::message::kMaxMessageDepth;
 
-// Deepest element level of what TinyXML parsed (kept also after an error).
-int BuiltDepth(const std::string& text) {
-    TiXmlDocument document;
-    document.Parse(text.c_str());
-    int deepest = 0;
-    std::vector<std::pair<const TiXmlNode*, int>> pending{{&document, 0}};
-    while (!pending.empty()) {
-        const auto [node, depth] = pending.back();
-        pending.pop_back();
-        for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
-            if (child->ToElement() != nullptr) {
-                deepest = std::max(deepest, depth + 1);
-                pending.push_back({child, depth + 1});
-            }
-        }
-    }
-    return deepest;
-}
+using vornmt::fuzzing::BuiltDepth;
 
 }  // namespace
 

@@ -32,6 +32,11 @@ protected:
         SetOnServerBreak(nullptr, nullptr);
     }
     bool Connected() { return vornmt::client::Library().connection.socket() != vornmt::platform::kInvalidSocket; }
+    // Connects the library to `server` and lets the server accept it.
+    static void ConnectTo(TestServer& server) {
+        ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+        ASSERT_TRUE(server.Accept());
+    }
 };
 
 TEST_F(Connection, RefusedConnectionReportsWinsockNumberAndLeavesNothing) {
@@ -65,8 +70,7 @@ TEST_F(Connection, DisconnectEndsTheConnectionPromptlyWithoutServerBreak) {
     EventLog breaks;
     SetOnServerBreak(RecordBreak, &breaks);
     TestServer server;
-    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
-    ASSERT_TRUE(server.Accept());
+    ASSERT_NO_FATAL_FAILURE(ConnectTo(server));
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(DisconnectServer(), 0);
     auto took = std::chrono::steady_clock::now() - start;
@@ -81,8 +85,7 @@ TEST_F(Connection, DisconnectEndsTheConnectionPromptlyWithoutServerBreak) {
 
 TEST_F(Connection, ReconnectClosesTheOldConnectionFirst) {
     TestServer server;
-    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
-    ASSERT_TRUE(server.Accept());
+    ASSERT_NO_FATAL_FAILURE(ConnectTo(server));
     ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
     EXPECT_TRUE(server.WaitForClientEnd());  // the first connection ended
     EXPECT_TRUE(server.Accept());            // and a second one is there
@@ -122,8 +125,7 @@ TEST_F(Connection, CallbackMayDisconnectButNotConnect) {
     InCallback state;
     SetOnServerBreak(ConnectAndDisconnectFromBreak, &state);
     TestServer server;
-    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
-    ASSERT_TRUE(server.Accept());
+    ASSERT_NO_FATAL_FAILURE(ConnectTo(server));
     server.CloseClient();
     ASSERT_TRUE(state.log.WaitForCount(1));
     EXPECT_EQ(state.connect_result.load(), mt::ERR_IN_CALLBACK);
@@ -145,8 +147,7 @@ TEST_F(Connection, DisconnectFromCallbackClosesTheConnectionAtOnce) {
     EventLog log;
     SetOnServerBreak(DisconnectFromBreak, &log);
     TestServer server;
-    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
-    ASSERT_TRUE(server.Accept());
+    ASSERT_NO_FATAL_FAILURE(ConnectTo(server));
     server.ResetClient();
     ASSERT_TRUE(log.WaitForCount(1));
     EXPECT_EQ(DisconnectServer(), 0);
@@ -171,8 +172,7 @@ TEST_F(Connection, DisconnectWakesACallbackBlockedInASend) {
     Flooding flooding;
     SetOnReceivePointFrame(FloodFromFrame, &flooding);
     TestServer server;
-    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
-    ASSERT_TRUE(server.Accept());
+    ASSERT_NO_FATAL_FAILURE(ConnectTo(server));
     ASSERT_TRUE(server.SendMessage(vornmt::testing::InvokeText("frame", "<number>0</number><number>0</number><null/>")));
     ASSERT_TRUE(flooding.log.WaitForCount(1));
     EXPECT_EQ(DisconnectServer(), 0);  // would hang if the blocked send were never woken

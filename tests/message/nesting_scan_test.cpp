@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "message/nesting_scan.h"
+#include "tinyxml_depth.h"
 
 namespace vornmt::message {
 namespace {
@@ -22,25 +23,7 @@ std::string Repeat(const std::string& part, std::size_t times) {
     return text;
 }
 
-// The deepest element level TinyXML builds, error or not (it keeps what it
-// parsed before an error). Walked without recursion.
-int BuiltDepth(const std::string& text) {
-    TiXmlDocument document;
-    document.Parse(text.c_str());
-    int deepest = 0;
-    std::vector<std::pair<const TiXmlNode*, int>> pending{{&document, 0}};
-    while (!pending.empty()) {
-        const auto [node, depth] = pending.back();
-        pending.pop_back();
-        for (const TiXmlNode* child = node->FirstChild(); child != nullptr; child = child->NextSibling()) {
-            if (child->ToElement() != nullptr) {
-                deepest = std::max(deepest, depth + 1);
-                pending.push_back({child, depth + 1});
-            }
-        }
-    }
-    return deepest;
-}
+using vornmt::fuzzing::BuiltDepth;
 
 TEST(NestingScan, CountsElementsAndSkipsWhatIsNotMarkup) {
     const struct {
