@@ -28,10 +28,28 @@
  * Error numbers. Socket failures are reported as Windows Sockets error numbers
  * on every platform (10061 connection refused, 10054 connection reset,
  * 10060 timed out, 10057 not connected, ...).
+ *
+ * Exceptions. An exception thrown by a callback built with the same C++
+ * toolchain as the library (g++ on Linux; MinGW-w64 g++ for the Windows DLL)
+ * is caught, reported as ERR_CALLBACK_EXCEPTION, and delivery goes on. On
+ * Windows an exception of any other toolchain (Visual C++, clang-cl, .NET,
+ * or a structured exception) is foreign to the library: it is not caught and
+ * ends the process. Callbacks built with Visual C++ or clang-cl must catch
+ * everything themselves (try { ... } catch (...) { ... }); no exception ever
+ * leaves an exported function.
+ *
+ * Windows. VornMTClient.dll serves Visual C++ (link VornMTClient.lib) and
+ * MinGW-w64 (link libVornMTClient.dll.a) applications alike: the exported
+ * functions are plain C names, the records have the same layout under both
+ * compilers (checked below), and the records' copy assignments are exported
+ * under both compilers' decorated names. Functions and callbacks use the
+ * Windows API calling convention (__stdcall, which on x64 is the one x64
+ * convention).
  */
 #ifndef VORNMTCLIENT_H
 #define VORNMTCLIENT_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -87,6 +105,26 @@ const int32_t ERR_IN_CALLBACK = 0x31000004;
  * could not be started. */
 
 /* ---- Records --------------------------------------------------------- */
+/* The records are plain aggregates in C++14, 17 and 20: build them with
+ * TouchClientRequest r{}; (all zero) and set fields, or TouchPoint p{1, 2, 3,
+ * 4, 5, 6}; in field order. Each declares only its copy assignment, which the
+ * library exports; it copies the whole record, as the implicit copy
+ * constructor does. Compilers flag an implicit copy constructor beside a
+ * user-declared copy assignment as deprecated (-Wdeprecated-copy); here both
+ * copy every byte, so that warning is silenced for these records only. */
+/* The records keep their natural alignment whatever packing the including
+ * code has set. */
+#pragma pack(push, 8)
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdeprecated"
+#if __has_warning("-Wdeprecated-copy-with-user-provided-copy")
+#pragma clang diagnostic ignored "-Wdeprecated-copy-with-user-provided-copy"
+#endif
+#elif defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-copy"
+#endif
 
 #if defined(_WIN32)
 typedef ::GUID TouchGuid;
@@ -112,8 +150,6 @@ struct TouchPoint {
     uint16_t aux_0;
     uint16_t aux_1;
 
-    TouchPoint() = default;
-    TouchPoint(const TouchPoint&) = default;
     /* Copies the whole record. */
     VORNMT_API TouchPoint& operator=(const TouchPoint& other);
 };
@@ -126,8 +162,6 @@ struct TouchGesture {
     uint16_t param_count;
     double params[MAX_GESTURE_PARAMS];
 
-    TouchGesture() = default;
-    TouchGesture(const TouchGesture&) = default;
     /* Copies the whole record, params beyond param_count included. */
     VORNMT_API TouchGesture& operator=(const TouchGesture& other);
 };
@@ -140,8 +174,6 @@ struct TouchDeviceInfo {
     int32_t info_value_1;
     char info_text[DEVICE_INFO_TEXT_SIZE];
 
-    TouchDeviceInfo() = default;
-    TouchDeviceInfo(const TouchDeviceInfo&) = default;
     /* Copies the whole record. */
     VORNMT_API TouchDeviceInfo& operator=(const TouchDeviceInfo& other);
 };
@@ -154,37 +186,61 @@ struct TouchClientRequest {
     TouchGuid app_key_id;
     char param[REQUEST_PARAM_SIZE];
 
-    TouchClientRequest() = default;
-    TouchClientRequest(const TouchClientRequest&) = default;
     /* Copies the whole record. */
     VORNMT_API TouchClientRequest& operator=(const TouchClientRequest& other);
 };
 
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#elif defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+#pragma pack(pop)
+
+/* The layout every compiler must agree on: Visual C++ and MinGW-w64
+ * applications share one DLL, and the bindings copy these offsets. */
+static_assert(sizeof(TouchGuid) == 16, "TouchGuid layout");
+static_assert(sizeof(TouchPoint) == 16 && offsetof(TouchPoint, code_1) == 0 &&
+                  offsetof(TouchPoint, code_0) == 2 && offsetof(TouchPoint, x) == 4 &&
+                  offsetof(TouchPoint, y) == 8 && offsetof(TouchPoint, aux_0) == 12 &&
+                  offsetof(TouchPoint, aux_1) == 14,
+              "TouchPoint layout");
+static_assert(sizeof(TouchGesture) == 56 && offsetof(TouchGesture, code) == 0 &&
+                  offsetof(TouchGesture, param_count) == 2 && offsetof(TouchGesture, params) == 8,
+              "TouchGesture layout");
+static_assert(sizeof(TouchDeviceInfo) == 136 && offsetof(TouchDeviceInfo, info_value_0) == 0 &&
+                  offsetof(TouchDeviceInfo, info_value_1) == 4 && offsetof(TouchDeviceInfo, info_text) == 8,
+              "TouchDeviceInfo layout");
+static_assert(sizeof(TouchClientRequest) == 148 && offsetof(TouchClientRequest, type) == 0 &&
+                  offsetof(TouchClientRequest, app_key_id) == 4 && offsetof(TouchClientRequest, param) == 20,
+              "TouchClientRequest layout");
+
 /* ---- Callback types -------------------------------------------------- */
 /* Every callback gets, as its last argument, the user_data pointer that was
- * registered together with it. A callback that throws an exception is
- * reported as ERR_CALLBACK_EXCEPTION and the event is lost; the
- * ErrorCallback itself must not throw. */
+ * registered together with it. A callback that throws an exception the
+ * library can catch (see Exceptions above) is reported as
+ * ERR_CALLBACK_EXCEPTION and the event is lost; the ErrorCallback itself
+ * must not throw. */
 
 /* A "frame" message arrived. Dispatch thread. points holds point_count
  * records (0 to MAX_FRAME_POINTS); the array is the library's and is
  * overwritten by the next frame: it is valid only during the call.
  * frame_value_0 and frame_value_1 are the frame's two leading numbers. */
-typedef void (*PointFrameCallback)(int32_t frame_value_0, int32_t frame_value_1,
+typedef void (VORNMT_CALL *PointFrameCallback)(int32_t frame_value_0, int32_t frame_value_1,
                                    int32_t point_count, const TouchPoint* points,
                                    void* user_data);
 
 /* A "gesture" message arrived. Dispatch thread. gesture is valid only
  * during the call. */
-typedef void (*GestureCallback)(const TouchGesture* gesture, void* user_data);
+typedef void (VORNMT_CALL *GestureCallback)(const TouchGesture* gesture, void* user_data);
 
 /* An "information" message arrived. Dispatch thread. info is valid only
  * during the call. */
-typedef void (*DeviceInfoCallback)(const TouchDeviceInfo* info, void* user_data);
+typedef void (VORNMT_CALL *DeviceInfoCallback)(const TouchDeviceInfo* info, void* user_data);
 
 /* A "resolution" message arrived (normally the answer to
  * GetServerResolution). Dispatch thread. */
-typedef void (*ResolutionCallback)(int32_t x, int32_t y, void* user_data);
+typedef void (VORNMT_CALL *ResolutionCallback)(int32_t x, int32_t y, void* user_data);
 
 /* The server closed or reset the connection. Receive thread; called once
  * per connection, after every message received before the break has been
@@ -193,12 +249,12 @@ typedef void (*ResolutionCallback)(int32_t x, int32_t y, void* user_data);
  * connection stays in place until the application calls DisconnectServer
  * (allowed inside this callback) or ConnectServer (on an application thread
  * only: inside a callback it returns ERR_IN_CALLBACK). */
-typedef void (*ServerBreakCallback)(void* reserved, void* user_data);
+typedef void (VORNMT_CALL *ServerBreakCallback)(void* reserved, void* user_data);
 
 /* An error: a Windows Sockets error number (receive thread) or one of the
  * ERR_ codes above (dispatch thread; ERR_CALLBACK_EXCEPTION also on the
  * receive thread). Must not throw. */
-typedef void (*ErrorCallback)(int32_t error_code, void* user_data);
+typedef void (VORNMT_CALL *ErrorCallback)(int32_t error_code, void* user_data);
 
 } /* namespace Vorn_SDK_MultiTouch */
 

@@ -1,40 +1,31 @@
-# cmake -DLIBRARY=<shared library> -DFORMAT=elf|pe -DTOOL=<nm or objdump> -P check_exports.cmake
+# cmake -DLIBRARY=<shared library> -DFORMAT=elf|pe -DTOOL=<nm or objdump>
+#       -DNAMES=<src/client/exported_names.txt> -P check_exports.cmake
 #
-# Fails unless the library exports exactly the functions of the public header
-# and the copy assignments of its four records. On Windows it also fails when
-# the DLL imports anything but Windows' own DLLs: the C++ runtime and
-# winpthreads must be linked in, not shipped beside it.
-
-set(expected
-  ConnectServer
-  DisconnectServer
-  SetOnReceivePointFrame
-  SetOnReceiveGesture
-  SetOnServerBreak
-  SetOnReceiveError
-  SetOnGetDeviceInfo
-  SendRequest
-  SendThreshold
-  SetRawDataResolution
-  GetServerResolution
-  GetGestureName
-  # Vorn_SDK_MultiTouch::<record>::operator=(<record> const&), both compilers
-  # use the Itanium mangling.
-  _ZN19Vorn_SDK_MultiTouch10TouchPointaSERKS0_
-  _ZN19Vorn_SDK_MultiTouch12TouchGestureaSERKS0_
-  _ZN19Vorn_SDK_MultiTouch15TouchDeviceInfoaSERKS0_
-  _ZN19Vorn_SDK_MultiTouch18TouchClientRequestaSERKS0_)
+# Fails unless the library exports exactly the names of the list: the
+# functions of the public header and the copy assignments of its four
+# records, on Windows under both compilers' spellings. On Windows it also
+# fails when the DLL imports anything but Windows' own DLLs: the C++ runtime
+# and winpthreads must be linked in, not shipped beside it.
 
 # DLLs every Windows system has (compared in upper case).
 set(system_dll_pattern "^(KERNEL32|WS2_32|MSVCRT|UCRTBASE|PSAPI|ADVAPI32|USER32|NTDLL|API-MS-WIN-[A-Z0-9-]+)\\.DLL$")
 
-foreach(variable LIBRARY FORMAT TOOL)
+foreach(variable LIBRARY FORMAT TOOL NAMES)
   if(NOT ${variable})
     message(FATAL_ERROR "check_exports.cmake needs -D${variable}=...")
   endif()
 endforeach()
 if(NOT EXISTS "${LIBRARY}")
   message(FATAL_ERROR "${LIBRARY} does not exist; build it first")
+endif()
+
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/exported_names.cmake)
+vornmt_read_exported_names("${NAMES}" expected aliases)
+if(FORMAT STREQUAL "pe")
+  foreach(pair IN LISTS aliases)
+    string(REGEX MATCH "^[^=]+" alias "${pair}")
+    list(APPEND expected "${alias}")
+  endforeach()
 endif()
 
 set(exported "")
