@@ -172,3 +172,16 @@ def test_a_missing_library_names_where_it_looked():
                             env=environment, capture_output=True, text=True, timeout=DEADLINE)
     assert result.returncode != 0
     assert "LibraryNotFoundError" in result.stderr and "/nonexistent/libVornMTClient.so" in result.stderr
+
+
+def test_the_csv_example_records_every_point(simulator_factory, tmp_path):
+    simulator = simulator_factory("--scenario", "double-tap", "--loops", "1")
+    example = os.path.join(os.path.dirname(__file__), "..", "examples", "record_csv.py")
+    out = tmp_path / "touches.csv"
+    environment = dict(os.environ, PYTHONPATH=os.path.join(os.path.dirname(__file__), ".."))
+    subprocess.run([sys.executable, example, str(out), str(simulator.port)], env=environment, check=True,
+                   timeout=DEADLINE)
+    rows = out.read_text().splitlines()
+    assert rows[0] == "frame,ms,state,finger,x,y,width,height"
+    assert rows[1] == "0,0,1,1,960,540,30,30"
+    assert [row.split(",")[2] for row in rows[1:]].count("1") == 2  # two taps going down
