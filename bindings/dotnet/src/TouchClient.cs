@@ -98,7 +98,8 @@ namespace Vorn.MultiTouch
         {
             CheckOpen();
             if (port < 0 || port > 65535) throw new ArgumentOutOfRangeException("port", port, "a TCP port is 0 to 65535");
-            Check(NativeMethods.ConnectServer(address ?? "127.0.0.1", port), "Connect to " + address + ":" + port);
+            address = address ?? "127.0.0.1";
+            Check(NativeMethods.ConnectServer(address, port), "Connect to " + address + ":" + port);
         }
 
         /// <summary>Ends the connection; Connect may follow.</summary>

@@ -101,6 +101,21 @@ def test_a_raising_handler_is_reported_and_delivery_goes_on(simulator_factory, m
     assert "on_gesture" in reports[0].err_msg
 
 
+def test_handlers_may_query_but_not_wait(scripted_server):
+    outcomes = []
+
+    def on_device_info(event):
+        with pytest.raises(RuntimeError):
+            client.get_server_resolution(timeout=DEADLINE)
+        client.request_server_resolution()
+        outcomes.append("asked")
+
+    with vornmt.Client("127.0.0.1", scripted_server.port, on_device_info=on_device_info) as client:
+        scripted_server.accept()
+        scripted_server.send(INFORMATION)
+        wait_until(lambda: outcomes == ["asked"], "the handler's query")
+
+
 def test_close_while_frames_flow_stops_the_handlers(simulator_factory):
     simulator = simulator_factory("--scenario", "drag", "--rate", "1000")
     count = [0]

@@ -33,6 +33,7 @@ _INT32_MIN, _INT32_MAX = -(2 ** 31), 2 ** 31 - 1
 _current: Optional["Client"] = None  # the open client; read without a lock by the library's threads
 _current_lock = threading.Lock()
 _gesture_names: Dict[int, str] = {}
+_in_callback = threading.local()  # .active is True while this thread runs a callback of the library
 
 
 def gesture_name(code: int) -> str:
@@ -235,8 +236,12 @@ class Client:
     def get_server_resolution(self, timeout: Optional[float] = 5.0) -> Tuple[int, int]:
         """Asks the server for its resolution and waits for the answer: (x, y).
         Raises TimeoutError after `timeout` seconds, VornMTError when the query cannot be sent
-        or the server goes away first."""
+        or the server goes away first. Not from a handler: the answer comes on the library's
+        thread that runs handlers (use request_server_resolution there)."""
         self._check_open()
+        if getattr(_in_callback, "active", False):
+            raise RuntimeError("get_server_resolution would wait for its own thread: call it outside the "
+                               "handlers, or use request_server_resolution and on_resolution")
         wait = _ResolutionWait()
         with self._waits_lock:
             self._waits.append(wait)
@@ -251,6 +256,12 @@ class Client:
             raise wait.error
         assert wait.value is not None
         return wait.value
+
+    def request_server_resolution(self) -> None:
+        """Asks the server for its resolution without waiting: the answer arrives as a Resolution
+        event (on_resolution and events()). Allowed in handlers."""
+        self._check_open()
+        self._check(self._library.GetServerResolution(_resolution_trampoline, None), "request_server_resolution")
 
     # ---- pulling events -----------------------------------------------
 
@@ -292,10 +303,13 @@ class Client:
 
     def _emit(self, event: Event, handler: Handler, what: str) -> None:
         if handler is not None:
+            _in_callback.active = True
             try:
                 handler(event)
             except BaseException as error:
                 _report(error, what, handler)
+            finally:
+                _in_callback.active = False
         self._queue.put(event)
 
 
