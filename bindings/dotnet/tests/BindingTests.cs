@@ -19,8 +19,9 @@ namespace Vorn.MultiTouch.Tests
             "<string>d\u00e9vice</string></arguments></invoke>";
         private static readonly string[] TapGestures = { "TG_TOUCH_START", "TG_DOWN", "TG_UP", "TG_CLICK", "TG_TOUCH_END" };
 
-        private static int Main()
+        private static int Main(string[] arguments)
         {
+            if (arguments.Length == 2 && arguments[0] == "--exit-while-connected") return ExitWhileConnected(int.Parse(arguments[1]));
             var tests = new List<KeyValuePair<string, Action>>
             {
                 Test("record layouts match the header", RecordLayouts),
@@ -30,6 +31,7 @@ namespace Vorn.MultiTouch.Tests
                 Test("a throwing handler is reported, the process goes on", ThrowingHandler),
                 Test("dispose while events flow", DisposeWhileEventsFlow),
                 Test("events posted to a SynchronizationContext", EventsOnContext),
+                Test("exit while connected and receiving", ExitWhileReceiving),
                 Test("connection failures are clear", ConnectionFailures),
                 Test("gesture names", GestureNames),
             };
@@ -114,12 +116,14 @@ namespace Vorn.MultiTouch.Tests
                 client.Subscribe(-2, new Guid("00112233-4455-6677-8899-aabbccddeeff"), "h\u00e9 <&>");
                 client.SetThreshold(-5);
                 client.SetRawDataResolution(800, 600);
+                Check.That(client.GetServerResolutionAsync().Wait(Check.Deadline), "the resolution arrives");
                 string line = simulator.WaitForLine("send_request");
                 Check.That(line.Contains("app_key_id=\"{00112233-4455-6677-8899-aabbccddeeff}\""), line);
                 Check.That(line.Contains("param=\"h\u00e9 <&>\""), line);
                 Check.That(line.Contains(" type=-2 version=259"), line);
                 simulator.WaitForLine("send_threshold move_threshold=-5");
                 simulator.WaitForLine("set_rawdata_resolution x=800 y=600");
+                simulator.WaitForLine("get_resolution, answered 1920x1080");
                 Check.Throws<ArgumentException>(() => client.Subscribe(param: new string('x', 128)), "a param too long");
             }
         }
@@ -227,6 +231,45 @@ namespace Vorn.MultiTouch.Tests
                     // Messages an earlier connection left undelivered come first (the library keeps them).
                     Check.That(threads.Count >= TapGestures.Length, "gestures");
                     Check.That(threads.All(id => id == pumpingThread), "every handler ran on the context's thread");
+                }
+            }
+        }
+
+        // Run in a child process: returns from Main with frames flowing and no Dispose.
+        private static int ExitWhileConnected(int port)
+        {
+            var seen = new ManualResetEventSlim();
+            var client = new TouchClient();
+            client.FrameReceived += (sender, e) => seen.Set();
+            client.Connect("127.0.0.1", port);
+            client.Subscribe();
+            return seen.Wait(Check.Deadline) ? 0 : 3;
+        }
+
+        private static void ExitWhileReceiving()
+        {
+            using (var simulator = new Simulator("--scenario drag --rate 1000"))
+            {
+                var start = new System.Diagnostics.ProcessStartInfo(
+                    System.Diagnostics.Process.GetCurrentProcess().MainModule.FileName,
+                    "\"" + System.Reflection.Assembly.GetEntryAssembly().Location + "\" --exit-while-connected " + simulator.Port)
+                {
+                    UseShellExecute = false,
+                    RedirectStandardError = true,
+                };
+                using (var child = System.Diagnostics.Process.Start(start))
+                {
+                    var errors = new System.Text.StringBuilder();
+                    child.ErrorDataReceived += (sender, line) => { if (line.Data != null) lock (errors) errors.AppendLine(line.Data); };
+                    child.BeginErrorReadLine();
+                    if (!child.WaitForExit((int)Check.Deadline.TotalMilliseconds))
+                    {
+                        child.Kill();
+                        throw new TestFailure("the child did not exit");
+                    }
+                    child.WaitForExit();  // the end of its stderr
+                    Check.Equal(0, child.ExitCode, "exit status; stderr: " + errors);
+                    Check.Equal("", errors.ToString(), "stderr");
                 }
             }
         }

@@ -51,12 +51,14 @@ def test_requests_reach_the_simulator(simulator_factory):
         client.subscribe(type=-2, app_key=key, param="h\u00e9 <&>")
         client.set_threshold(-5)
         client.set_raw_data_resolution(800, 600)
+        client.request_server_resolution()
         simulator.wait_for_line('send_request app_key_id="{00112233-4455-6677-8899-aabbccddeeff}" '
                                 'app_name="python')
         line = simulator.wait_for_line("send_request")
         assert 'param="h\u00e9 <&>" process_id=%d type=-2 version=259' % os.getpid() in line
         simulator.wait_for_line("send_threshold move_threshold=-5")
         simulator.wait_for_line("set_rawdata_resolution x=800 y=600")
+        simulator.wait_for_line("get_resolution, answered 1920x1080")
         with pytest.raises(ValueError):
             client.subscribe(param="x" * 128)
 
@@ -139,6 +141,19 @@ def test_close_while_frames_flow_stops_the_handlers(simulator_factory):
     wait_until(lambda: inner._closed, "close from a handler")
     with vornmt.Client("127.0.0.1", simulator.port, queue_size=0):
         pass  # a new Client opens once the other one is closed
+
+
+def test_exit_while_connected_and_receiving(simulator_factory):
+    simulator = simulator_factory("--scenario", "drag", "--rate", "1000")
+    script = ("import threading, vornmt\n"
+              "seen = threading.Event()\n"
+              "client = vornmt.Client('127.0.0.1', %d, on_frame=lambda e: seen.set())\n"
+              "client.subscribe()\n"
+              "assert seen.wait(%f)\n" % (simulator.port, DEADLINE))
+    package = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+    result = subprocess.run([sys.executable, "-c", script], cwd=package, capture_output=True, text=True,
+                            timeout=DEADLINE)
+    assert (result.returncode, result.stderr) == (0, "")
 
 
 def test_connection_failures_are_clear(scripted_server):
