@@ -31,7 +31,7 @@ def through_iterator(port: int) -> None:
                     first = time.perf_counter()
                 count += 1
             elif isinstance(event, vornmt.Dropped):
-                print("  (%d events dropped by the full queue)" % event.count)
+                print("  (%d events dropped by the full queue)" % event.missed)
         seconds = time.perf_counter() - first
     print("Python events(): %d frames in %.2f s: %.0f frames/s" % (count, seconds, count / seconds))
 

@@ -50,7 +50,8 @@ def gesture_name(code: int) -> str:
 def _report(error: BaseException, what: str, handler: object) -> None:
     """A handler raised: tell sys.unraisablehook (which prints it by default) and go on."""
     try:
-        sys.unraisablehook(types.SimpleNamespace(
+        # The hook reads these five attributes; its argument type cannot be made from Python.
+        sys.unraisablehook(types.SimpleNamespace(  # type: ignore[arg-type]
             exc_type=type(error), exc_value=error, exc_traceback=error.__traceback__,
             err_msg="Exception ignored in vornmt %s handler" % what, object=handler))
     except BaseException:  # nothing may leave a callback of the library
@@ -67,7 +68,7 @@ class _EventQueue:
     """Bounded queue between the library's threads (put) and Client.events() (get).
 
     Never blocks the library: when full, events are counted and left out, and
-    the reader gets a Dropped(count) where they are missing.
+    the reader gets a Dropped(missed) where they are missing.
     """
 
     def __init__(self, capacity: int) -> None:
@@ -135,7 +136,7 @@ class Client:
         out of a handler goes to sys.unraisablehook and delivery goes on.
       - events(): an iterator over a queue of at most `queue_size` events
         (0 turns the queue off). A full queue never slows the library: later
-        events are left out and a Dropped(count) marks the gap.
+        events are left out and a Dropped(missed) marks the gap.
     """
 
     def __init__(self, address: str = "127.0.0.1", port: Optional[int] = None, *,

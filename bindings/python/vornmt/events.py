@@ -68,9 +68,9 @@ class Error(NamedTuple):
 
 
 class Dropped(NamedTuple):
-    """The event queue was full and `count` events were left out here."""
+    """The event queue was full and `missed` events were left out here."""
 
-    count: int
+    missed: int
 
 
 Event = Union[Frame, Gesture, DeviceInfo, Resolution, ServerLost, Error, Dropped]
