@@ -250,6 +250,7 @@ namespace Vorn.MultiTouch
         // Each runs on a library thread, forwards to the open client and lets
         // no exception out: one leaving a callback would end the process.
 
+        [MonoPInvokeCallback(typeof(PointFrameCallback))]
         private static unsafe void OnFrame(int frameValue0, int frameValue1, int pointCount, IntPtr points, IntPtr userData)
         {
             try
@@ -270,6 +271,7 @@ namespace Vorn.MultiTouch
             }
         }
 
+        [MonoPInvokeCallback(typeof(GestureCallback))]
         private static void OnGesture(IntPtr gesture, IntPtr userData)
         {
             try
@@ -286,6 +288,7 @@ namespace Vorn.MultiTouch
             }
         }
 
+        [MonoPInvokeCallback(typeof(DeviceInfoCallback))]
         private static void OnDeviceInfo(IntPtr info, IntPtr userData)
         {
             try
@@ -302,6 +305,7 @@ namespace Vorn.MultiTouch
             }
         }
 
+        [MonoPInvokeCallback(typeof(ResolutionCallback))]
         private static void OnResolution(int x, int y, IntPtr userData)
         {
             try
@@ -314,6 +318,7 @@ namespace Vorn.MultiTouch
             }
         }
 
+        [MonoPInvokeCallback(typeof(ServerBreakCallback))]
         private static void OnServerBreak(IntPtr reserved, IntPtr userData)
         {
             try
@@ -330,6 +335,7 @@ namespace Vorn.MultiTouch
             }
         }
 
+        [MonoPInvokeCallback(typeof(ErrorCallback))]
         private static void OnError(int errorCode, IntPtr userData)
         {
             try
