@@ -217,7 +217,12 @@ namespace Vorn.MultiTouch
             if (handler == null) return;
             SynchronizationContext context = EventContext;
             if (context == null) Invoke(handler, args);
-            else context.Post(state => Invoke(handler, args), null);
+            // A posted event still waiting when Dispose runs is dropped, so no
+            // handler runs once Dispose has returned, on the context's thread too.
+            else context.Post(state =>
+            {
+                if (!disposed) Invoke(handler, args);
+            }, null);
         }
 
         private void Invoke<T>(EventHandler<T> handler, T args) where T : EventArgs

@@ -232,6 +232,21 @@ namespace Vorn.MultiTouch.Tests
                     Check.That(threads.Count >= TapGestures.Length, "gestures");
                     Check.That(threads.All(id => id == pumpingThread), "every handler ran on the context's thread");
                 }
+                // Events posted before Dispose but not yet run are dropped.
+                using (var client = new TouchClient(context))
+                using (var flowing = new Simulator("--scenario drag --rate 1000"))
+                {
+                    int frames = 0;
+                    client.FrameReceived += (sender, e) => frames++;
+                    client.Connect("127.0.0.1", flowing.Port);
+                    client.Subscribe();
+                    context.PumpUntil(() => frames > 0, "a frame on the pumping thread");
+                    Check.Until(() => context.Pending > 0, "frames posted and waiting");
+                    client.Dispose();
+                    int atDispose = frames;
+                    context.Drain();
+                    Check.Equal(atDispose, frames, "frames handled after Dispose");
+                }
             }
         }
 

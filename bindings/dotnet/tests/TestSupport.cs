@@ -156,6 +156,18 @@ namespace Vorn.MultiTouch.Tests
             work.Add(() => callback(state));
         }
 
+        public int Pending
+        {
+            get { return work.Count; }
+        }
+
+        /// <summary>Runs every post waiting now.</summary>
+        public void Drain()
+        {
+            Action next;
+            while (work.TryTake(out next)) next();
+        }
+
         public void PumpUntil(Func<bool> condition, string what)
         {
             var clock = Stopwatch.StartNew();
