@@ -1,0 +1,217 @@
+"""The vornmt package against the simulator and a scripted server."""
+
+from __future__ import annotations
+
+import os
+import subprocess
+import sys
+import threading
+import time
+import uuid
+
+import pytest
+
+import vornmt
+from vornmt.client import _EventQueue
+from conftest import DEADLINE, wait_until
+
+INFORMATION = ("<invoke name='information' returntype=\"xml\"><arguments><number>7</number>"
+               "<number>2</number><string>d\u00e9vice</string></arguments></invoke>")
+TAP_GESTURES = ["TG_TOUCH_START", "TG_DOWN", "TG_UP", "TG_CLICK", "TG_TOUCH_END"]
+
+
+def test_every_event_kind_from_the_simulator(simulator_factory):
+    simulator = simulator_factory("--scenario", "tap", "--loops", "1")
+    handled = []
+    with vornmt.Client("127.0.0.1", simulator.port, on_frame=handled.append, on_gesture=handled.append,
+                       on_device_info=handled.append, on_server_lost=handled.append) as client:
+        client.subscribe()
+        assert client.get_server_resolution(timeout=DEADLINE) == (1920, 1080)
+        pulled = list(client.events(timeout=DEADLINE))
+
+    assert isinstance(pulled[-1], vornmt.ServerLost)
+    info = [e for e in pulled if isinstance(e, vornmt.DeviceInfo)]
+    assert info == [vornmt.DeviceInfo(1, 100, "VornMT touch simulator, scenario tap at 100 frames/s")]
+    assert vornmt.Resolution(1920, 1080) in pulled
+    frames = [e for e in pulled if isinstance(e, vornmt.Frame)]
+    assert [f.value_0 for f in frames] == list(range(len(frames)))
+    assert frames[0].points == (vornmt.Point(code_0=1, code_1=1, x=960, y=540, aux_0=30, aux_1=30),)
+    assert frames[-1].points[0].code_0 == 3
+    gestures = [e for e in pulled if isinstance(e, vornmt.Gesture)]
+    assert [g.name for g in gestures] == TAP_GESTURES
+    assert gestures[1].params == (960.0, 540.0)
+    # Handlers and the queue see the same events, in the same order.
+    assert handled == [e for e in pulled if not isinstance(e, vornmt.Resolution)]
+
+
+def test_requests_reach_the_simulator(simulator_factory):
+    simulator = simulator_factory("--scenario", "tap", "--rate", "10")
+    key = uuid.UUID("00112233-4455-6677-8899-aabbccddeeff")
+    with vornmt.Client("127.0.0.1", simulator.port, queue_size=0) as client:
+        client.subscribe(type=-2, app_key=key, param="h\u00e9 <&>")
+        client.set_threshold(-5)
+        client.set_raw_data_resolution(800, 600)
+        client.request_server_resolution()
+        simulator.wait_for_line('send_request app_key_id="{00112233-4455-6677-8899-aabbccddeeff}" '
+                                'app_name="python')
+        line = simulator.wait_for_line("send_request")
+        assert 'param="h\u00e9 <&>" process_id=%d type=-2 version=259' % os.getpid() in line
+        simulator.wait_for_line("send_threshold move_threshold=-5")
+        simulator.wait_for_line("set_rawdata_resolution x=800 y=600")
+        simulator.wait_for_line("get_resolution, answered 1920x1080")
+        with pytest.raises(ValueError):
+            client.subscribe(param="x" * 128)
+
+
+def test_bad_message_is_an_error_event_and_what_follows_arrives(scripted_server):
+    errors = []
+    with vornmt.Client("127.0.0.1", scripted_server.port, on_error=errors.append) as client:
+        scripted_server.accept()
+        scripted_server.send("not an invoke document", INFORMATION)
+        events = client.events(timeout=DEADLINE)
+        error = next(events)
+        assert error == vornmt.Error(vornmt.ERR_BAD_MESSAGE, vornmt.describe(vornmt.ERR_BAD_MESSAGE))
+        assert "ERR_BAD_MESSAGE" in error.meaning
+        assert next(events) == vornmt.DeviceInfo(7, 2, "d\u00e9vice")
+        assert errors == [error]
+
+
+def test_timeouts_end_waits_without_events(scripted_server):
+    with vornmt.Client("127.0.0.1", scripted_server.port) as client:
+        scripted_server.accept()
+        started = time.monotonic()
+        assert list(client.events(timeout=0.2)) == []
+        with pytest.raises(TimeoutError):
+            client.get_server_resolution(timeout=0.2)
+        assert time.monotonic() - started < DEADLINE
+
+
+def test_a_raising_handler_is_reported_and_delivery_goes_on(simulator_factory, monkeypatch):
+    reports = []
+    monkeypatch.setattr(sys, "unraisablehook", reports.append)
+    simulator = simulator_factory("--scenario", "tap", "--loops", "1")
+
+    def explode(event):
+        raise RuntimeError("handler bug")
+
+    with vornmt.Client("127.0.0.1", simulator.port, on_gesture=explode) as client:
+        client.subscribe()
+        gestures = [e.name for e in client.events(timeout=DEADLINE) if isinstance(e, vornmt.Gesture)]
+    assert gestures == TAP_GESTURES
+    assert len(reports) == len(TAP_GESTURES)
+    assert isinstance(reports[0].exc_value, RuntimeError)
+    assert "on_gesture" in reports[0].err_msg
+
+
+def test_handlers_may_query_but_not_wait(scripted_server):
+    outcomes = []
+
+    def on_device_info(event):
+        with pytest.raises(RuntimeError):
+            client.get_server_resolution(timeout=DEADLINE)
+        client.request_server_resolution()
+        outcomes.append("asked")
+
+    with vornmt.Client("127.0.0.1", scripted_server.port, on_device_info=on_device_info) as client:
+        scripted_server.accept()
+        scripted_server.send(INFORMATION)
+        wait_until(lambda: outcomes == ["asked"], "the handler's query")
+
+
+def test_close_while_frames_flow_stops_the_handlers(simulator_factory):
+    simulator = simulator_factory("--scenario", "drag", "--rate", "1000")
+    count = [0]
+    closed = threading.Event()
+    late = []
+
+    def on_frame(event):
+        count[0] += 1
+        if closed.is_set():
+            late.append(event)
+
+    client = vornmt.Client("127.0.0.1", simulator.port, on_frame=on_frame)
+    client.subscribe()
+    wait_until(lambda: count[0] >= 50, "50 frames")
+    client.close()
+    closed.set()
+    assert late == []
+    # Closing from inside a handler, on the library's thread, ends the connection too.
+    inner = vornmt.Client("127.0.0.1", simulator.port, on_frame=lambda event: inner.close())
+    inner.subscribe()
+    wait_until(lambda: inner._closed, "close from a handler")
+    with vornmt.Client("127.0.0.1", simulator.port, queue_size=0):
+        pass  # a new Client opens once the other one is closed
+
+
+def test_exit_while_connected_and_receiving(simulator_factory):
+    simulator = simulator_factory("--scenario", "drag", "--rate", "1000")
+    script = ("import threading, vornmt\n"
+              "seen = threading.Event()\n"
+              "client = vornmt.Client('127.0.0.1', %d, on_frame=lambda e: seen.set())\n"
+              "client.subscribe()\n"
+              "assert seen.wait(%f)\n" % (simulator.port, DEADLINE))
+    package = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+    result = subprocess.run([sys.executable, "-c", script], cwd=package, capture_output=True, text=True,
+                            timeout=DEADLINE)
+    assert (result.returncode, result.stderr) == (0, "")
+
+
+def test_connection_failures_are_clear(scripted_server):
+    port = scripted_server.port
+    scripted_server.listener.close()
+    with pytest.raises(vornmt.VornMTError) as refused:
+        vornmt.Client("127.0.0.1", port)
+    assert refused.value.status == 10061 and "nothing listens" in str(refused.value)
+    with vornmt.Client() as client:
+        with pytest.raises(RuntimeError):
+            vornmt.Client()
+        with pytest.raises(vornmt.VornMTError) as bad_address:
+            client.connect("localhost", 1)
+        assert bad_address.value.status == 10049
+        with pytest.raises(vornmt.VornMTError) as not_connected:
+            client.subscribe()
+        assert not_connected.value.status == 10057
+
+
+def test_gesture_names():
+    assert vornmt.gesture_name(0) == "TG_TOUCH_START"
+    assert vornmt.gesture_name(63) == "TG_MULTI_MOVE_DOWN"
+    assert vornmt.gesture_name(128) == "TG_TOUCH_END"
+    assert vornmt.gesture_name(65535) == "TG_NO_ACTION"
+    assert vornmt.gesture_name(2) == ""
+    with pytest.raises(ValueError):
+        vornmt.gesture_name(65536)
+
+
+def test_a_full_queue_marks_the_gap():
+    queue = _EventQueue(2)
+    for value in range(5):
+        queue.put(vornmt.Resolution(value, value))
+    queue.put(vornmt.Resolution(9, 9))  # still full: counted with the others
+    taken = [queue.get(0), queue.get(0)]
+    queue.put(vornmt.Resolution(10, 10))
+    taken += [queue.get(0), queue.get(0), queue.get(0)]
+    assert taken == [vornmt.Resolution(0, 0), vornmt.Resolution(1, 1), vornmt.Dropped(4),
+                     vornmt.Resolution(10, 10), None]
+
+
+def test_a_missing_library_names_where_it_looked():
+    environment = dict(os.environ, VORNMT_LIBRARY="/nonexistent/libVornMTClient.so", LD_LIBRARY_PATH="")
+    package = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
+    result = subprocess.run([sys.executable, "-c", "import vornmt; vornmt.Client()"], cwd=package,
+                            env=environment, capture_output=True, text=True, timeout=DEADLINE)
+    assert result.returncode != 0
+    assert "LibraryNotFoundError" in result.stderr and "/nonexistent/libVornMTClient.so" in result.stderr
+
+
+def test_the_csv_example_records_every_point(simulator_factory, tmp_path):
+    simulator = simulator_factory("--scenario", "double-tap", "--loops", "1")
+    example = os.path.join(os.path.dirname(__file__), "..", "examples", "record_csv.py")
+    out = tmp_path / "touches.csv"
+    environment = dict(os.environ, PYTHONPATH=os.path.join(os.path.dirname(__file__), ".."))
+    subprocess.run([sys.executable, example, str(out), str(simulator.port)], env=environment, check=True,
+                   timeout=DEADLINE)
+    rows = out.read_text().splitlines()
+    assert rows[0] == "frame,ms,state,finger,x,y,width,height"
+    assert rows[1] == "0,0,1,1,960,540,30,30"
+    assert [row.split(",")[2] for row in rows[1:]].count("1") == 2  # two taps going down

@@ -1,0 +1,153 @@
+"""The C API of VornMTClient as ctypes declarations, and where the library is found.
+
+Layouts follow include/VornMTClient.h exactly (natural alignment, no packing):
+TouchPoint 16 bytes, TouchGesture 56 (params at offset 8), TouchDeviceInfo
+136, TouchClientRequest 148 (a Windows GUID at offset 4). The exported
+functions use the platform's standard calling convention (__stdcall on
+Windows, which x64 treats as its one convention); the callback types carry no
+convention of their own, so they are C (cdecl) functions.
+"""
+
+from __future__ import annotations
+
+import ctypes
+import os
+import sys
+from typing import List, Optional
+
+from .status import LibraryNotFoundError
+
+MAX_FRAME_POINTS = 100
+MAX_GESTURE_PARAMS = 6
+DEVICE_INFO_TEXT_SIZE = 128
+REQUEST_PARAM_SIZE = 128
+
+
+class TouchPoint(ctypes.Structure):
+    # code_1 (the point's element 1) comes before code_0, as in the header.
+    _fields_ = [
+        ("code_1", ctypes.c_uint16),
+        ("code_0", ctypes.c_uint16),
+        ("x", ctypes.c_int32),
+        ("y", ctypes.c_int32),
+        ("aux_0", ctypes.c_uint16),
+        ("aux_1", ctypes.c_uint16),
+    ]
+
+
+class TouchGesture(ctypes.Structure):
+    _fields_ = [
+        ("code", ctypes.c_uint16),
+        ("param_count", ctypes.c_uint16),
+        ("params", ctypes.c_double * MAX_GESTURE_PARAMS),
+    ]
+
+
+class TouchDeviceInfo(ctypes.Structure):
+    _fields_ = [
+        ("info_value_0", ctypes.c_int32),
+        ("info_value_1", ctypes.c_int32),
+        ("info_text", ctypes.c_char * DEVICE_INFO_TEXT_SIZE),
+    ]
+
+
+class TouchGuid(ctypes.Structure):
+    """The Windows GUID structure; uuid.UUID.bytes_le is its memory image."""
+
+    _fields_ = [
+        ("Data1", ctypes.c_uint32),
+        ("Data2", ctypes.c_uint16),
+        ("Data3", ctypes.c_uint16),
+        ("Data4", ctypes.c_uint8 * 8),
+    ]
+
+
+class TouchClientRequest(ctypes.Structure):
+    _fields_ = [
+        ("type", ctypes.c_int32),
+        ("app_key_id", TouchGuid),
+        ("param", ctypes.c_char * REQUEST_PARAM_SIZE),
+    ]
+
+
+# Callback types. Pointers arrive as plain addresses: they are valid only
+# during the call, so the binding copies what they point to at once.
+PointFrameCallback = ctypes.CFUNCTYPE(
+    None, ctypes.c_int32, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p, ctypes.c_void_p)
+GestureCallback = ctypes.CFUNCTYPE(None, ctypes.POINTER(TouchGesture), ctypes.c_void_p)
+DeviceInfoCallback = ctypes.CFUNCTYPE(None, ctypes.POINTER(TouchDeviceInfo), ctypes.c_void_p)
+ResolutionCallback = ctypes.CFUNCTYPE(None, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p)
+ServerBreakCallback = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)
+ErrorCallback = ctypes.CFUNCTYPE(None, ctypes.c_int32, ctypes.c_void_p)
+
+
+def _candidates() -> List[str]:
+    """Where the library is looked for, in order."""
+    names = ["VornMTClient.dll"] if sys.platform == "win32" else ["libVornMTClient.so", "libVornMTClient.so.1"]
+    places = []
+    configured = os.environ.get("VORNMT_LIBRARY")
+    if configured:
+        places.append(configured)
+    here = os.path.dirname(os.path.abspath(__file__))
+    places += [os.path.join(here, name) for name in names]
+    places += names  # the system's loader
+    return places
+
+
+def _declare(library: ctypes.CDLL) -> None:
+    c_int32, c_void_p = ctypes.c_int32, ctypes.c_void_p
+    signatures = {
+        "ConnectServer": (c_int32, [ctypes.c_char_p, c_int32]),
+        "DisconnectServer": (c_int32, []),
+        # The setters return the previous callback, which the binding ignores.
+        "SetOnReceivePointFrame": (c_void_p, [PointFrameCallback, c_void_p]),
+        "SetOnReceiveGesture": (c_void_p, [GestureCallback, c_void_p]),
+        "SetOnServerBreak": (c_void_p, [ServerBreakCallback, c_void_p]),
+        "SetOnReceiveError": (c_void_p, [ErrorCallback, c_void_p]),
+        "SetOnGetDeviceInfo": (c_void_p, [DeviceInfoCallback, c_void_p]),
+        # Declared as a reference in the header: its address at the boundary.
+        "SendRequest": (c_int32, [ctypes.POINTER(TouchClientRequest)]),
+        "SendThreshold": (c_int32, [c_int32]),
+        "SetRawDataResolution": (c_int32, [c_int32, c_int32]),
+        "GetServerResolution": (c_int32, [ResolutionCallback, c_void_p]),
+        # The library's constant text; ctypes copies it and frees nothing.
+        "GetGestureName": (ctypes.c_char_p, [ctypes.POINTER(TouchGesture)]),
+    }
+    for name, (result, arguments) in signatures.items():
+        function = getattr(library, name)
+        function.restype = result
+        function.argtypes = arguments
+
+
+_library: Optional[ctypes.CDLL] = None
+
+
+def load() -> ctypes.CDLL:
+    """The library, loaded on first use. Raises LibraryNotFoundError naming every place tried."""
+    global _library
+    if _library is not None:
+        return _library
+    # WinDLL is __stdcall, the header's convention on Windows; CDLL
+    # elsewhere. Both release the GIL during each call, which DisconnectServer
+    # needs: it waits for a callback that may be waiting for the GIL.
+    loader = getattr(ctypes, "WinDLL", ctypes.CDLL) if sys.platform == "win32" else ctypes.CDLL
+    failures = []
+    for place in _candidates():
+        if os.path.isabs(place) and not os.path.exists(place):
+            failures.append("%s: no such file" % place)
+            continue
+        try:
+            library = loader(place)
+        except OSError as error:
+            failures.append("%s: %s" % (place, error))
+            continue
+        try:
+            _declare(library)
+        except AttributeError as error:
+            failures.append("%s: not VornMTClient (%s)" % (place, error))
+            continue
+        _library = library
+        return library
+    raise LibraryNotFoundError(
+        "cannot load the VornMTClient library; set VORNMT_LIBRARY to its path. Tried:\n  "
+        + "\n  ".join(failures))
