@@ -1,9 +1,8 @@
 // The exported C functions of VornMTClient, declared exactly: nothing of C++.
-// Exported functions use the platform's standard convention (the header's
-// VORNMT_CALL: __stdcall on Windows, plain C elsewhere), which is what
-// CallingConvention.Winapi means on each platform. The callback types carry
-// no convention in the header, so they are C (Cdecl) functions. On x64 both
-// are the one native convention; the declarations stay right on any target.
+// Exported functions and callbacks use the platform's standard convention
+// (the header's VORNMT_CALL: __stdcall on Windows, plain C elsewhere), which
+// is what CallingConvention.Winapi means on each platform. On x64 both are
+// the one native convention; the declarations stay right on any target.
 using System;
 using System.Runtime.InteropServices;
 
@@ -13,22 +12,22 @@ namespace Vorn.MultiTouch.Native
     // valid only during the call. A delegate handed to the library must stay
     // referenced for as long as it is registered: registrations outlive a
     // disconnect, so keep it in a static field (TouchClient does).
-    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
     public delegate void PointFrameCallback(int frameValue0, int frameValue1, int pointCount, IntPtr points, IntPtr userData);
 
-    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
     public delegate void GestureCallback(IntPtr gesture, IntPtr userData);
 
-    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
     public delegate void DeviceInfoCallback(IntPtr info, IntPtr userData);
 
-    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
     public delegate void ResolutionCallback(int x, int y, IntPtr userData);
 
-    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
     public delegate void ServerBreakCallback(IntPtr reserved, IntPtr userData);
 
-    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
     public delegate void ErrorCallback(int errorCode, IntPtr userData);
 
     /// <summary>The library's C API, one to one. Most applications use TouchClient instead.</summary>

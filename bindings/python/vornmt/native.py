@@ -3,9 +3,8 @@
 Layouts follow include/VornMTClient.h exactly (natural alignment, no packing):
 TouchPoint 16 bytes, TouchGesture 56 (params at offset 8), TouchDeviceInfo
 136, TouchClientRequest 148 (a Windows GUID at offset 4). The exported
-functions use the platform's standard calling convention (__stdcall on
-Windows, which x64 treats as its one convention); the callback types carry no
-convention of their own, so they are C (cdecl) functions.
+functions and the callbacks use the platform's standard calling convention
+(__stdcall on Windows, which x64 treats as its one convention; C elsewhere).
 """
 
 from __future__ import annotations
@@ -70,15 +69,17 @@ class TouchClientRequest(ctypes.Structure):
     ]
 
 
-# Callback types. Pointers arrive as plain addresses: they are valid only
-# during the call, so the binding copies what they point to at once.
-PointFrameCallback = ctypes.CFUNCTYPE(
+# Callback types, in the header's convention (WINFUNCTYPE is __stdcall).
+# Pointers arrive as plain addresses: they are valid only during the call, so
+# the binding copies what they point to at once.
+_FUNCTYPE = getattr(ctypes, "WINFUNCTYPE", ctypes.CFUNCTYPE) if sys.platform == "win32" else ctypes.CFUNCTYPE
+PointFrameCallback = _FUNCTYPE(
     None, ctypes.c_int32, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p, ctypes.c_void_p)
-GestureCallback = ctypes.CFUNCTYPE(None, ctypes.POINTER(TouchGesture), ctypes.c_void_p)
-DeviceInfoCallback = ctypes.CFUNCTYPE(None, ctypes.POINTER(TouchDeviceInfo), ctypes.c_void_p)
-ResolutionCallback = ctypes.CFUNCTYPE(None, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p)
-ServerBreakCallback = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)
-ErrorCallback = ctypes.CFUNCTYPE(None, ctypes.c_int32, ctypes.c_void_p)
+GestureCallback = _FUNCTYPE(None, ctypes.POINTER(TouchGesture), ctypes.c_void_p)
+DeviceInfoCallback = _FUNCTYPE(None, ctypes.POINTER(TouchDeviceInfo), ctypes.c_void_p)
+ResolutionCallback = _FUNCTYPE(None, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p)
+ServerBreakCallback = _FUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)
+ErrorCallback = _FUNCTYPE(None, ctypes.c_int32, ctypes.c_void_p)
 
 
 def _candidates() -> List[str]:
