@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "message/nesting_scan.h"
+#include "platform/stage_clock.h"
 
 namespace vornmt::message {
 
@@ -42,12 +43,14 @@ bool ParseInvoke(const std::string& text, InvokeMessage& message) {
     if (depth == kNestingRefused || depth > kMaxMessageDepth) {
         return false;
     }
+    platform::MarkStage(platform::Stage::kScanned);
 
     TiXmlDocument document;
     document.Parse(text.c_str());
     if (document.Error()) {
         return false;
     }
+    platform::MarkStage(platform::Stage::kParsed);
     const TiXmlElement* invoke = document.FirstChildElement("invoke");
     if (invoke == nullptr) {
         return false;
@@ -81,6 +84,7 @@ bool ParseInvoke(const std::string& text, InvokeMessage& message) {
                                  std::make_move_iterator(values.end()));
     }
     message.name = std::move(parsed_name);
+    platform::MarkStage(platform::Stage::kConverted);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "message/invoke.h"
+#include "platform/stage_clock.h"
 #include "transport/touch_decoding.h"
 
 namespace vornmt::transport {
@@ -85,6 +86,7 @@ int RouteMessage(const std::string& text, client::CallbackRegistry& registry, Po
     int status = mt::ERR_BAD_MESSAGE;
     message::InvokeMessage message;
     if (message::ParseInvoke(text, message)) {
+        platform::MarkStage(platform::Stage::kTornDown);
         try {
             status = Route(message, registry, points);
         } catch (const boost::bad_get&) {
