@@ -1,26 +1,48 @@
-// Loopback measurements through the exported API: wire-to-callback latency of
-// 10-point frames at 200 frames/s, the most frames per second one client
-// sustains, and how long DisconnectServer takes. Prints one line per figure.
+// Loopback measurements through the exported API, one line or table each:
+// - latency of 10-point frames at 200 frames/s, from the server's send to the
+//   application's callback, beside the floor (a plain socket reader timed the
+//   same way in the same run) and the latency the library adds; in a build
+//   with -DVORNMT_STAGE_TIMESTAMPS=ON also where that time goes, stage by stage;
+// - the most frames per second one client takes, checked complete and in
+//   order, and the client's CPU time per frame;
+// - wake-ups of an idle connection, and how long DisconnectServer takes.
+// scripts/bench-latency builds it and runs it; the figures depend on the
+// machine, so compare runs made on one machine.
 #include <VornMTClient.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <dirent.h>
+#include <sys/resource.h>
+
 #include "bench_messages.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
+#include "platform/stage_clock.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace platform = vornmt::platform;
+using platform::Stage;
 
-// Minimal server: one client, sends what it is given.
+constexpr int kLatencyFrames = 2000;
+constexpr auto kLatencyInterval = std::chrono::milliseconds(5);  // 200 frames/s
+
+std::int64_t Nanos(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+// Minimal server: one client at a time, sends what it is given.
 class Server {
 public:
     Server() {
@@ -49,6 +71,20 @@ public:
             sent += static_cast<std::size_t>(n);
         }
     }
+    // Sends the latency run's frames at their pace; returns when each was sent.
+    std::vector<std::int64_t> SendPaced() {
+        std::vector<std::string> texts;
+        for (int i = 0; i < kLatencyFrames; ++i) texts.push_back(vornmt::bench::FrameMessage(i, 10) + '\0');
+        std::vector<std::int64_t> sent(kLatencyFrames);
+        auto next = Clock::now() + std::chrono::milliseconds(50);
+        for (int i = 0; i < kLatencyFrames; ++i) {
+            std::this_thread::sleep_until(next);
+            sent[static_cast<std::size_t>(i)] = Nanos(Clock::now());
+            Send(texts[static_cast<std::size_t>(i)]);
+            next += kLatencyInterval;
+        }
+        return sent;
+    }
 
 private:
     platform::SocketHandle listener_ = platform::kInvalidSocket;
@@ -56,77 +92,233 @@ private:
     std::uint16_t port_ = 0;
 };
 
-struct Timing {
-    std::vector<Clock::time_point> sent;
-    std::vector<Clock::time_point> received;
+struct Percentiles {
+    double p50, p99, max;
+};
+
+Percentiles Summarise(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return {values[values.size() / 2], values[values.size() * 99 / 100], values.back()};
+}
+
+// The floor: a plain blocking reader that cuts the stream at NUL bytes, as
+// cheaply as a client can. Its latency is the kernel's and the scheduler's.
+std::vector<double> MeasureFloor(Server& server) {
+    std::vector<std::int64_t> received(kLatencyFrames);
+    int error = 0;
+    platform::SocketHandle socket = platform::OpenTcpSocket(&error);
+    platform::ConnectIpv4(socket, "127.0.0.1", server.port());
+    server.Accept();
+    std::thread reader([&] {
+        std::vector<char> buffer(1 << 16);
+        int complete = 0;
+        while (complete < kLatencyFrames) {
+            int read_error = 0;
+            long n = platform::Receive(socket, buffer.data(), buffer.size(), &read_error);
+            if (n <= 0) break;
+            for (long i = 0; i < n; ++i)
+                if (buffer[static_cast<std::size_t>(i)] == '\0') received[static_cast<std::size_t>(complete++)] = Nanos(Clock::now());
+        }
+    });
+    std::vector<std::int64_t> sent = server.SendPaced();
+    reader.join();
+    platform::CloseSocket(socket);
+    std::vector<double> latency;
+    for (int i = 0; i < kLatencyFrames; ++i)
+        latency.push_back((received[static_cast<std::size_t>(i)] - sent[static_cast<std::size_t>(i)]) / 1000.0);
+    return latency;
+}
+
+// What the library's latency run records per frame: the callback's time and
+// the stage marks of the frame (all written before its callback).
+struct StageRecord {
+    std::int64_t stages[static_cast<int>(Stage::kCount)];
+    std::int64_t delivered;
+};
+
+struct LatencyRun {
+    std::vector<StageRecord> records = std::vector<StageRecord>(kLatencyFrames);
     std::atomic<int> count{0};
 };
 
-void RecordFrame(int32_t sequence, int32_t, int32_t, const Vorn_SDK_MultiTouch::TouchPoint*, void* user_data) {
-    auto* timing = static_cast<Timing*>(user_data);
-    if (sequence >= 0 && static_cast<std::size_t>(sequence) < timing->received.size())
-        timing->received[static_cast<std::size_t>(sequence)] = Clock::now();
-    timing->count.fetch_add(1, std::memory_order_release);
+void RecordLatencyFrame(int32_t sequence, int32_t, int32_t, const Vorn_SDK_MultiTouch::TouchPoint*, void* user_data) {
+    auto* run = static_cast<LatencyRun*>(user_data);
+    if (sequence >= 0 && sequence < kLatencyFrames) {
+        StageRecord& record = run->records[static_cast<std::size_t>(sequence)];
+        record.delivered = Nanos(Clock::now());
+        for (int s = 0; s < static_cast<int>(Stage::kCount); ++s) record.stages[s] = platform::StageTime(static_cast<Stage>(s));
+    }
+    run->count.fetch_add(1, std::memory_order_release);
 }
 
-double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+bool WaitForCount(const std::atomic<int>& count, int wanted, std::chrono::seconds limit) {
+    auto deadline = Clock::now() + limit;
+    while (count.load(std::memory_order_acquire) < wanted) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
 
-void WaitForCount(Timing& timing, int count) {
-    while (timing.count.load(std::memory_order_acquire) < count) std::this_thread::sleep_for(std::chrono::microseconds(200));
+void PrintRow(const char* what, const Percentiles& p) {
+    std::printf("  %-44s %8.1f %8.1f %8.1f\n", what, p.p50, p.p99, p.max);
 }
 
 void MeasureLatency(Server& server) {
-    constexpr int kFrames = 2000;
-    Timing timing;
-    timing.sent.resize(kFrames);
-    timing.received.resize(kFrames);
-    SetOnReceivePointFrame(RecordFrame, &timing);
+    std::vector<double> floor = MeasureFloor(server);
+
+    LatencyRun run;
+    SetOnReceivePointFrame(RecordLatencyFrame, &run);
     ConnectServer("127.0.0.1", server.port());
     server.Accept();
-    std::string nul(1, '\0');
-    auto next = Clock::now();
-    for (int i = 0; i < kFrames; ++i) {
-        std::string text = vornmt::bench::FrameMessage(i, 10) + nul;
-        std::this_thread::sleep_until(next);
-        timing.sent[static_cast<std::size_t>(i)] = Clock::now();
-        server.Send(text);
-        next += std::chrono::milliseconds(5);  // 200 frames/s
-    }
-    WaitForCount(timing, kFrames);
+    std::vector<std::int64_t> sent = server.SendPaced();
+    bool complete = WaitForCount(run.count, kLatencyFrames, std::chrono::seconds(30));
     DisconnectServer();
-    std::vector<double> latency;
-    for (int i = 0; i < kFrames; ++i)
-        latency.push_back(Micros(timing.received[static_cast<std::size_t>(i)] - timing.sent[static_cast<std::size_t>(i)]));
-    std::sort(latency.begin(), latency.end());
-    std::printf("latency, 10-point frames at 200/s (%d frames): p50 %.1f us, p99 %.1f us, max %.1f us\n", kFrames,
-                latency[kFrames / 2], latency[kFrames * 99 / 100], latency.back());
+    SetOnReceivePointFrame(nullptr, nullptr);
+    if (!complete) {
+        std::printf("latency: only %d of %d frames arrived\n", run.count.load(), kLatencyFrames);
+        return;
+    }
+
+    std::vector<double> library;
+    for (int i = 0; i < kLatencyFrames; ++i)
+        library.push_back((run.records[static_cast<std::size_t>(i)].delivered - sent[static_cast<std::size_t>(i)]) / 1000.0);
+    Percentiles floor_p = Summarise(floor);
+    Percentiles library_p = Summarise(library);
+    std::printf("latency, 10-point frames (%zu bytes) at 200/s, %d frames, microseconds:\n",
+                vornmt::bench::FrameMessage(0, 10).size() + 1, kLatencyFrames);
+    std::printf("  %-44s %8s %8s %8s\n", "", "p50", "p99", "max");
+    PrintRow("floor: plain socket reader", floor_p);
+    PrintRow("library: send to callback", library_p);
+    std::printf("  %-44s %8.1f %8.1f\n", "added by the library", library_p.p50 - floor_p.p50, library_p.p99 - floor_p.p99);
+
+    if (!platform::kStageTimestamps) {
+        std::printf("  (stages: build with -DVORNMT_STAGE_TIMESTAMPS=ON, or run scripts/bench-latency)\n");
+        return;
+    }
+    struct Row {
+        const char* name;
+        int from;  // -1: the server's send
+        int to;    // kCount: the callback
+    };
+    const int kSent = -1;
+    const int kCallback = static_cast<int>(Stage::kCount);
+    const Row rows[] = {
+        {"sent -> socket readable", kSent, static_cast<int>(Stage::kReadable)},
+        {"readable -> whole text read", static_cast<int>(Stage::kReadable), static_cast<int>(Stage::kRead)},
+        {"framing", static_cast<int>(Stage::kRead), static_cast<int>(Stage::kFramed)},
+        {"queue append and notify", static_cast<int>(Stage::kFramed), static_cast<int>(Stage::kQueued)},
+        {"dispatch thread wakes", static_cast<int>(Stage::kQueued), static_cast<int>(Stage::kWoke)},
+        {"nesting pre-scan", static_cast<int>(Stage::kWoke), static_cast<int>(Stage::kScanned)},
+        {"TinyXML parse", static_cast<int>(Stage::kScanned), static_cast<int>(Stage::kParsed)},
+        {"value conversion", static_cast<int>(Stage::kParsed), static_cast<int>(Stage::kConverted)},
+        {"document teardown", static_cast<int>(Stage::kConverted), static_cast<int>(Stage::kTornDown)},
+        {"decode", static_cast<int>(Stage::kTornDown), static_cast<int>(Stage::kDecoded)},
+        {"deliver (callback called)", static_cast<int>(Stage::kDecoded), kCallback},
+    };
+    std::printf("  stages (each frame's own marks):\n");
+    for (const Row& row : rows) {
+        std::vector<double> values;
+        for (int i = 0; i < kLatencyFrames; ++i) {
+            const StageRecord& record = run.records[static_cast<std::size_t>(i)];
+            std::int64_t from = row.from == kSent ? sent[static_cast<std::size_t>(i)] : record.stages[row.from];
+            std::int64_t to = row.to == kCallback ? record.delivered : record.stages[row.to];
+            values.push_back((to - from) / 1000.0);
+        }
+        PrintRow(row.name, Summarise(values));
+    }
+}
+
+// CPU time of the whole process and of the calling thread, in microseconds.
+double ProcessCpuMicros() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e6 + usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+}
+
+double ThreadCpuMicros() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e6 + now.tv_nsec / 1e3;
+}
+
+constexpr int kDistinctFrames = 1000;
+
+struct ThroughputRun {
+    std::atomic<int> count{0};
+    int expected_sequence = 0;  // dispatch thread only
+    std::atomic<int> out_of_order{0};
+};
+
+void CountInOrder(int32_t sequence, int32_t, int32_t, const Vorn_SDK_MultiTouch::TouchPoint*, void* user_data) {
+    auto* run = static_cast<ThroughputRun*>(user_data);
+    if (sequence != run->expected_sequence) run->out_of_order.fetch_add(1, std::memory_order_relaxed);
+    run->expected_sequence = (sequence + 1) % kDistinctFrames;
+    run->count.fetch_add(1, std::memory_order_release);
 }
 
 void MeasureThroughput(Server& server, int points) {
     constexpr int kFrames = 100000;
-    Timing timing;
-    SetOnReceivePointFrame(RecordFrame, &timing);
+    std::vector<std::string> frames;
+    for (int i = 0; i < kDistinctFrames; ++i) frames.push_back(vornmt::bench::FrameMessage(i, points) + '\0');
+    ThroughputRun run;
+    SetOnReceivePointFrame(CountInOrder, &run);
     ConnectServer("127.0.0.1", server.port());
     server.Accept();
     std::string chunk;
-    std::string frame = vornmt::bench::FrameMessage(0, points) + std::string(1, '\0');
+    const double process_before = ProcessCpuMicros();
+    const double sender_before = ThreadCpuMicros();
     auto start = Clock::now();
     for (int i = 0; i < kFrames; ++i) {
-        chunk += frame;
+        chunk += frames[static_cast<std::size_t>(i % kDistinctFrames)];
         if (chunk.size() > 65536) {
             server.Send(chunk);
             chunk.clear();
         }
     }
     server.Send(chunk);
-    WaitForCount(timing, kFrames);
-    double seconds = Micros(Clock::now() - start) / 1e6;
+    const double sender_cpu = ThreadCpuMicros() - sender_before;
+    bool complete = WaitForCount(run.count, kFrames, std::chrono::seconds(120));
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    // The client's share: the whole process but the sending thread.
+    const double client_cpu = ProcessCpuMicros() - process_before - sender_cpu;
     DisconnectServer();
-    std::printf("sustained, %d-point frames (%zu bytes each): %.0f frames/s (%.1f MB/s)\n", points, frame.size(),
-                kFrames / seconds, kFrames * frame.size() / seconds / 1e6);
+    SetOnReceivePointFrame(nullptr, nullptr);
+    std::printf("sustained, %d-point frames (%zu bytes each): %.0f frames/s (%.1f MB/s), %s, %d out of order; "
+                "client CPU %.1f us per frame\n",
+                points, frames[0].size(), run.count.load() / seconds, run.count.load() * frames[0].size() / seconds / 1e6,
+                complete ? "all arrived" : "SOME LOST", run.out_of_order.load(), client_cpu / kFrames);
 }
 
-void MeasureDisconnect(Server& server) {
+// Context switches of every thread of the process, voluntary or not.
+long ContextSwitches() {
+    long total = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    if (tasks == nullptr) return -1;
+    while (dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        std::ifstream status(std::string("/proc/self/task/") + entry->d_name + "/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+                total += std::stol(line.substr(line.find(':') + 1));
+        }
+    }
+    closedir(tasks);
+    return total;
+}
+
+void MeasureIdleAndDisconnect(Server& server) {
+    ConnectServer("127.0.0.1", server.port());
+    server.Accept();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    long before = ContextSwitches();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    long after = ContextSwitches();
+    DisconnectServer();
+    // The main thread's own sleep accounts for one switch.
+    std::printf("idle connection: %ld wake-ups of the library's threads in 2 s\n", after - before - 1);
+
     std::vector<double> took;
     for (int i = 0; i < 50; ++i) {
         ConnectServer("127.0.0.1", server.port());
@@ -134,7 +326,7 @@ void MeasureDisconnect(Server& server) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));  // threads idle in their waits
         auto start = Clock::now();
         DisconnectServer();
-        took.push_back(Micros(Clock::now() - start));
+        took.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
     }
     std::sort(took.begin(), took.end());
     std::printf("DisconnectServer while idle (%zu runs): median %.1f us, max %.1f us\n", took.size(),
@@ -144,13 +336,12 @@ void MeasureDisconnect(Server& server) {
 }  // namespace
 
 int main() {
-    unsigned cores = std::thread::hardware_concurrency();
-    std::printf("loopback benchmark: %u hardware threads\n", cores);
+    std::printf("loopback benchmark: %u hardware threads, stage timestamps %s\n", std::thread::hardware_concurrency(),
+                platform::kStageTimestamps ? "on" : "off");
     Server server;
     MeasureLatency(server);
     MeasureThroughput(server, 10);
     MeasureThroughput(server, 1);
-    MeasureDisconnect(server);
-    SetOnReceivePointFrame(nullptr, nullptr);
+    MeasureIdleAndDisconnect(server);
     return 0;
 }

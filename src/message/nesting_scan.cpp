@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t kNotFound = std::string_view::npos;
 
 bool StartsWith(std::string_view text, std::size_t at, std::string_view prefix) {
-    return text.compare(at, prefix.size(), prefix) == 0;
+    return text.size() - at >= prefix.size() && text.substr(at, prefix.size()) == prefix;
 }
 
 bool IsHighByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
@@ -72,11 +72,19 @@ std::size_t AfterReference(std::string_view text, std::size_t at) {
 // kNotFound at the end of the text and kUnreadable where TinyXML would fail.
 // (In UTF-8 mode TinyXML also steps over whole sequences; once
 // StepsStayInsideSequences holds, those hold no ASCII and change nothing here.)
+// A plain byte loop: this runs over nearly every byte of a message, and
+// find_first_of would call memchr on the stop set for each of them.
 std::size_t FindInText(std::string_view text, std::size_t at, char stop) {
-    const char stops[] = {stop, '&', '\0'};
-    while ((at = text.find_first_of(stops, at)) != kNotFound) {
-        if (text[at] == stop) {
+    const char* const bytes = text.data();
+    const std::size_t size = text.size();
+    while (at < size) {
+        const char c = bytes[at];
+        if (c == stop) {
             return at;
+        }
+        if (c != '&') {
+            ++at;
+            continue;
         }
         at = AfterReference(text, at);
         if (at == kNotFound) {
@@ -166,21 +174,23 @@ int MeasureNesting(std::string_view text, int limit) {
         if (at == kUnreadable) {
             return kNestingRefused;
         }
-        if (StartsWith(text, at, "<!--")) {
+        // The byte after '<' tells the kinds apart (text holds no NUL).
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        if (next == '!' && StartsWith(text, at, "<!--")) {
             at = After(text, "-->", at + 4);
-        } else if (StartsWith(text, at, "<![CDATA[")) {
+        } else if (next == '!' && StartsWith(text, at, "<![CDATA[")) {
             at = After(text, "]]>", at + 9);
-        } else if (StartsWith(text, at, "<?")) {
+        } else if (next == '?') {
             const std::size_t end = text.find('>', at + 2);
             if (end != kNotFound && !ProcessingInstructionIsPlain(text.substr(at, end - at))) {
                 return kNestingRefused;
             }
             at = end == kNotFound ? kNotFound : end + 1;
-        } else if (StartsWith(text, at, "</") && depth > 0) {
+        } else if (next == '/' && depth > 0) {
             // TinyXML either closes the open element here or stops with an error.
             --depth;
             at = After(text, ">", at + 2);
-        } else if (at + 1 < text.size() && OpensElement(text[at + 1])) {
+        } else if (OpensElement(next)) {
             // A quote anywhere but after '=' is an error to TinyXML, so taking
             // every quote as opening a value follows it wherever it goes on.
             std::size_t end = at + 2;

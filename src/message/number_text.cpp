@@ -118,7 +118,39 @@ double ReadLeadingNumber(std::string_view text) {
     return negative ? -magnitude : magnitude;
 }
 
+namespace {
+
+// The common case, a sign and at most nine digits and nothing else, read
+// directly: such a number always fits an int and ReadLeadingNumber would
+// give the same value. False for everything else.
+bool ReadShortInteger(std::string_view text, int* value) {
+    std::size_t at = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        at = 1;
+    }
+    const std::size_t digits = text.size() - at;
+    if (digits == 0 || digits > 9) {
+        return false;
+    }
+    int magnitude = 0;
+    for (; at < text.size(); ++at) {
+        if (!IsDigit(text[at])) {
+            return false;
+        }
+        magnitude = magnitude * 10 + (text[at] - '0');
+    }
+    *value = negative ? -magnitude : magnitude;
+    return true;
+}
+
+}  // namespace
+
 Value NumberFromText(std::string_view text) {
+    int integer = 0;
+    if (ReadShortInteger(text, &integer)) {
+        return integer;
+    }
     const double number = ReadLeadingNumber(text);
     if (text.find('.') != std::string_view::npos) {
         return number;

@@ -184,7 +184,8 @@ Value ValueFromXmlAtLevel(const TiXmlNode& node, int level) {
     if (element == nullptr || level > kMaxMessageDepth) {
         return Value();
     }
-    const std::string& name = TextOf(*element);
+    // A view compares by length first: no strlen per kind tried.
+    const std::string_view name = TextOf(*element);
     const TiXmlNode* first = element->FirstChild();
     if (name == "number") {
         return first != nullptr ? NumberFromText(TextOf(*first)) : Value(0);

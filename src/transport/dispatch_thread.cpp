@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/stage_clock.h"
 #include "transport/route_message.h"
 #include "transport/worker_threads.h"
 
@@ -25,6 +26,7 @@ void RunDispatchThread(void* raw_context) {
     std::string text;
     while (!context.stop.load() && context.socket.load() != platform::kInvalidSocket) {
         if (!context.queue.WaitAndTake(context.stop, &text)) break;
+        platform::MarkStage(platform::Stage::kWoke);
         bool out_of_memory = false;
         try {
             if (!text.empty()) RouteMessage(text, context.registry, context.points);  // adjacent NULs carry nothing

@@ -11,13 +11,19 @@ constexpr std::size_t kPerTextBytes = sizeof(std::string);
 
 void MessageQueue::Append(std::vector<std::string>& batch) {
     if (batch.empty()) return;
-    platform::LockGuard guard(lock_);
-    for (std::string& text : batch) {
-        queued_bytes_ += text.size() + kPerTextBytes;
-        texts_.push_back(std::move(text));
+    bool wake_taker = false;
+    {
+        platform::LockGuard guard(lock_);
+        for (std::string& text : batch) {
+            queued_bytes_ += text.size() + kPerTextBytes;
+            texts_.push_back(std::move(text));
+        }
+        batch.clear();
+        wake_taker = taker_waiting_;
     }
-    batch.clear();
-    if (taker_waiting_) changed_.NotifyAll();
+    // Notified after the lock is released: a dispatch thread woken while the
+    // lock is still held would at once block on it and need a second wake-up.
+    if (wake_taker) changed_.NotifyAll();
 }
 
 bool MessageQueue::WaitForRoom(const std::atomic<bool>& stop) {

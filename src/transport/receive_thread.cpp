@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/stage_clock.h"
 #include "transport/message_framer.h"
 #include "transport/worker_threads.h"
 
@@ -49,12 +50,16 @@ int ReceiveUntilEnd(WorkerContext& context) {
             case platform::WaitResult::kReadable:
                 break;
         }
+        if (framer.carry_over_size() == 0) platform::MarkStage(platform::Stage::kReadable);
         long received = platform::Receive(context.socket.load(), buffer, sizeof buffer, &error);
+        platform::MarkStage(platform::Stage::kRead);
         if (context.stop.load()) return -1;  // a shutdown by the teardown is no server break
         if (received == 0) return 0;
         if (received < 0) return error;
         int oversized = framer.Feed(buffer, static_cast<std::size_t>(received), batch);
+        platform::MarkStage(platform::Stage::kFramed);
         context.queue.Append(batch);
+        platform::MarkStage(platform::Stage::kQueued);
         for (; oversized > 0; --oversized) ReportError(context.registry, Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
     }
     return -1;

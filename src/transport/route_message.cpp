@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "message/invoke.h"
+#include "platform/stage_clock.h"
 #include "transport/touch_decoding.h"
 
 namespace vornmt::transport {
@@ -24,10 +25,13 @@ constexpr std::size_t kInformationArguments = 3;
 bool IsOldServer(int major, int minor) { return major == 1 && minor < 10; }
 
 int RouteResolution(const message::ValueArray& arguments, client::CallbackRegistry& registry) {
-    message::ValueObject object = message::ToObject(arguments[0]);
-    auto x = object.find("x");
-    auto y = object.find("y");
-    if (x == object.end() || y == object.end()) return mt::ERR_BAD_MESSAGE;
+    // Null counts as an object without properties; other kinds are wrong.
+    if (message::KindOf(arguments[0]) == message::ValueKind::Null) return mt::ERR_BAD_MESSAGE;
+    const message::ValueObject* object = message::AsObject(arguments[0]);
+    if (object == nullptr) throw boost::bad_get();
+    auto x = object->find("x");
+    auto y = object->find("y");
+    if (x == object->end() || y == object->end()) return mt::ERR_BAD_MESSAGE;
     int x_value = message::ToInteger(x->second);
     int y_value = message::ToInteger(y->second);
     registry.DeliverResolution(x_value, y_value);
@@ -45,7 +49,7 @@ int RouteInformation(const message::ValueArray& arguments, client::CallbackRegis
     mt::TouchDeviceInfo info{};
     info.info_value_0 = message::ToInteger(arguments[0]);
     info.info_value_1 = message::ToInteger(arguments[1]);
-    std::string text = message::ToString(arguments[2]);
+    const std::string& text = boost::get<std::string>(arguments[2]);  // throws for other kinds
     // A longer text is cut so that the record keeps its terminating NUL.
     std::size_t length = std::min(text.size(), sizeof info.info_text - 1);
     std::memcpy(info.info_text, text.data(), length);
@@ -85,6 +89,7 @@ int RouteMessage(const std::string& text, client::CallbackRegistry& registry, Po
     int status = mt::ERR_BAD_MESSAGE;
     message::InvokeMessage message;
     if (message::ParseInvoke(text, message)) {
+        platform::MarkStage(platform::Stage::kTornDown);
         try {
             status = Route(message, registry, points);
         } catch (const boost::bad_get&) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/stage_clock.h"
+
 namespace vornmt::transport {
 namespace {
 
@@ -46,6 +48,7 @@ int DecodePointFrame(const message::ValueArray& arguments, client::CallbackRegis
         point.aux_0 = Low16((*values)[4]);
         point.aux_1 = Low16((*values)[5]);
     }
+    platform::MarkStage(platform::Stage::kDecoded);
     registry.DeliverPointFrame(frame_value_0, frame_value_1, static_cast<int>(count), points.points);
     return 0;
 }
