@@ -81,6 +81,7 @@ std::string RecordingToSvg(const Recording& recording, const GestureNamer& name,
     std::vector<Mark> marks;
     double screen_x = 0, screen_y = 0, max_x = 1, max_y = 1;
     double first_ms = -1, last_ms = 0;
+    std::string device;  // the first information text
     std::map<int, bool> present;  // ids in the previous frame
     const WireFrame* last_frame = nullptr;
     for (const RecordedEvent& event : recording.events) {
@@ -91,7 +92,10 @@ std::string RecordingToSvg(const Recording& recording, const GestureNamer& name,
             }
             continue;
         }
-        if (std::holds_alternative<WireInformation>(event.event)) continue;
+        if (const auto* information = std::get_if<WireInformation>(&event.event)) {
+            if (device.empty()) device = information->text;
+            continue;
+        }
         if (first_ms < 0) first_ms = event.time_ms;
         last_ms = event.time_ms;
         if (const auto* frame = std::get_if<WireFrame>(&event.event)) {
@@ -150,6 +154,10 @@ std::string RecordingToSvg(const Recording& recording, const GestureNamer& name,
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
     svg += "<text x=\"" + Number(left) + "\" y=\"" + Number(kMargin + 8) + "\" font-size=\"14\" font-weight=\"bold\">" +
            Escape(title) + "</text>\n";
+    if (!device.empty()) {
+        svg += "<text x=\"" + Number(right) + "\" y=\"" + Number(kMargin + 8) +
+               "\" text-anchor=\"end\" fill=\"#666\">" + Escape(device) + "</text>\n";
+    }
     svg += "<rect class=\"screen\" x=\"" + Number(left) + "\" y=\"" + Number(screen_top) + "\" width=\"" +
            Number(screen_w) + "\" height=\"" + Number(screen_h) + "\" fill=\"#f4f5f7\" stroke=\"#999\"/>\n";
     svg += "<text x=\"" + Number(left + screen_w) + "\" y=\"" + Number(screen_top + screen_h + 14) +
@@ -181,6 +189,7 @@ std::string RecordingToSvg(const Recording& recording, const GestureNamer& name,
     }
 
     // Gestures: a diamond where it fired, a tick and its name on the time axis.
+    double last_label_x = -1e9;
     for (const Mark& mark : marks) {
         const std::string label = mark.name.empty() ? "code " + std::to_string(mark.code) : mark.name;
         const double tx = time_x(mark.time_ms);
@@ -192,8 +201,14 @@ std::string RecordingToSvg(const Recording& recording, const GestureNamer& name,
         }
         svg += "<line x1=\"" + Number(tx) + "\" y1=\"" + Number(rows_top - 4) + "\" x2=\"" + Number(tx) + "\" y2=\"" +
                Number(axis_y) + "\" stroke=\"#c0392b\" stroke-opacity=\"0.35\"/>\n";
-        svg += "<text transform=\"translate(" + Number(tx + 3) + "," + Number(rows_top - 6) +
-               ") rotate(-90)\" fill=\"#c0392b\" font-size=\"9\">" + Escape(label) + "</text>\n</g>\n";
+        // Names written upwards need about 10 units each; a gesture closer to
+        // the last named one keeps its tick and its tooltip only.
+        if (tx - last_label_x >= 10) {
+            svg += "<text transform=\"translate(" + Number(tx + 3) + "," + Number(rows_top - 6) +
+                   ") rotate(-90)\" fill=\"#c0392b\" font-size=\"9\">" + Escape(label) + "</text>\n";
+            last_label_x = tx;
+        }
+        svg += "</g>\n";
     }
 
     // Time axis.
