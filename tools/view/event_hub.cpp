@@ -201,6 +201,12 @@ void EventHub::ClosePage(PageId id) {
     std::lock_guard<std::mutex> hold(mutex_);
     pages_.erase(std::remove_if(pages_.begin(), pages_.end(), [&](const auto& page) { return page->id == id; }),
                  pages_.end());
+    changed_.notify_all();
+}
+
+bool EventHub::WaitForPagesClosed(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    return changed_.wait_for(hold, timeout, [&] { return pages_.empty(); });
 }
 
 EventHub::Wait EventHub::WaitForEvents(PageId id, std::chrono::milliseconds timeout, std::string* out) {

@@ -67,6 +67,8 @@ public:
     Wait WaitForEvents(PageId page, std::chrono::milliseconds timeout, std::string* out);
     // Ends every page's stream; later OpenPage calls fail.
     void Close();
+    // Waits until no page is open, or `timeout` passes; true when none is.
+    bool WaitForPagesClosed(std::chrono::milliseconds timeout);
 
     std::size_t open_pages() const;
 
@@ -88,7 +90,7 @@ private:
                                   .count();
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;             // a page has events, or the hub closed
+    std::condition_variable changed_;             // a page has events or closed, or the hub closed
     std::vector<std::unique_ptr<Page>> pages_;    // guarded by mutex_
     PageId next_page_ = 1;                        // guarded by mutex_
     bool closed_ = false;                         // guarded by mutex_

@@ -9,6 +9,9 @@
 namespace vornmt::tools::view {
 namespace {
 
+// How long stopping waits for the streams to write their last events.
+constexpr int kDrainMs = 2000;
+
 // Each open stream holds one thread; a few more serve the page meanwhile.
 constexpr std::size_t kHttpThreads = kMaxPages + 4;
 
@@ -119,7 +122,11 @@ bool ViewServer::Start(const std::string& address, int port, std::string* error)
 }
 
 void ViewServer::Stop() {
+    // The HTTP threads stop calling a stream's provider once the server is
+    // stopping, so the streams first write what is left and end. A page that
+    // does not read is not waited for long.
     hub_->Close();
+    hub_->WaitForPagesClosed(std::chrono::milliseconds(kDrainMs));
     http_->server.stop();
     if (thread_.joinable()) thread_.join();
 }
