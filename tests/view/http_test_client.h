@@ -23,13 +23,15 @@ public:
     }
 
     // Connects to 127.0.0.1:port and sends a GET for `path`.
+    // `host` is the Host header's value; "-" leaves the header out.
     bool Get(std::uint16_t port, const std::string& path, const std::string& host = "") {
         if (never_.Open() != 0) return false;
         int error = 0;
         socket_ = platform::OpenTcpSocket(&error);
         if (socket_ == platform::kInvalidSocket || platform::ConnectIpv4(socket_, "127.0.0.1", port) != 0) return false;
-        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: " +
-                                    (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) + "\r\n\r\n";
+        const std::string host_line =
+            host == "-" ? "" : "Host: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) + "\r\n";
+        const std::string request = "GET " + path + " HTTP/1.1\r\n" + host_line + "\r\n";
         for (std::size_t sent = 0; sent < request.size();) {
             long n = platform::Send(socket_, request.data() + sent, request.size() - sent, &error);
             if (n <= 0) return false;

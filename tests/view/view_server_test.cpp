@@ -59,10 +59,12 @@ TEST_F(ViewServerTest, ServesThePageAndTheStreamOnly) {
         ASSERT_TRUE(other.ReadUntil("\r\n")) << path;
         EXPECT_EQ(other.received().rfind("HTTP/1.1 404", 0), 0u) << path << ": " << other.received();
     }
-    HttpTestClient foreign;
-    ASSERT_TRUE(foreign.Get(port_, "/events", "touch.example.com"));
-    ASSERT_TRUE(foreign.ReadUntil("\r\n"));
-    EXPECT_EQ(foreign.received().rfind("HTTP/1.1 403", 0), 0u) << "a page of another site must not read the stream";
+    for (const char* host : {"touch.example.com", "127.0.0.1.example.com:80", "-"}) {
+        HttpTestClient foreign;
+        ASSERT_TRUE(foreign.Get(port_, "/events", host));
+        ASSERT_TRUE(foreign.ReadUntil("\r\n"));
+        EXPECT_EQ(foreign.received().rfind("HTTP/1.1 403", 0), 0u) << host << ": another site must not read the stream";
+    }
     EXPECT_EQ(hub_.open_pages(), 0u);
 }
 

@@ -19,7 +19,12 @@ constexpr std::size_t kHttpThreads = kMaxPages + 4;
 const char kPagePolicy[] =
     "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'";
 
-bool IsLoopback(const std::string& address) { return address.rfind("127.", 0) == 0; }
+// A dotted IPv4 address in 127.0.0.0/8 (digits and dots only, so that a
+// name such as "127.example.com" is not taken for one).
+bool IsLoopback(const std::string& address) {
+    return address.rfind("127.", 0) == 0 &&
+           address.find_first_not_of("0123456789.") == std::string::npos;
+}
 
 // A page from another web site that a DNS name points at 127.0.0.1 must not
 // read the stream: a view bound to loopback answers only requests addressed
