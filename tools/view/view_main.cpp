@@ -32,6 +32,10 @@ constexpr int kDefaultHttpPort = 7180;
 constexpr int kFirstRetryMs = 250;
 constexpr int kMaxRetryMs = 5000;
 
+// The Windows Sockets number ConnectServer returns for a text that is not a
+// dotted IPv4 address; retrying cannot help.
+constexpr int kAddressNotValid = 10049;
+
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
@@ -49,7 +53,8 @@ const char kUsage[] =
     "  --help             this text\n"
     "\n"
     "Open the printed address (http://127.0.0.1:7180/) in a browser. Exit status: 0 after\n"
-    "Ctrl-C or --seconds, 1 when the page cannot be served, 2 bad usage.\n";
+    "Ctrl-C or --seconds, 1 when the page cannot be served or the server address is not a\n"
+    "dotted IPv4 address, 2 bad usage.\n";
 
 struct Options {
     std::string address = "127.0.0.1";
@@ -156,7 +161,9 @@ public:
           server_(options.address + ":" + std::to_string(options.port)) {}
 
     // Connects, and reconnects after every break or failure, until a stop.
-    void Run() {
+    // Returns the exit status: kExitFailed for an address that can never
+    // work (not a dotted IPv4 address), otherwise kExitDone.
+    int Run() {
         int retry_ms = kFirstRetryMs;
         int failures = 0;  // attempts that failed since the last connection
         bool first = true;
@@ -175,6 +182,11 @@ public:
                 Report(ConnectionState::kServerLost, 0, 0, detail);
             } else {
                 DisconnectServer();
+                if (status == kAddressNotValid) {
+                    std::fprintf(stderr, "vornmt-view: cannot connect to %s: %s\n", server_.c_str(),
+                                 StatusText(status).c_str());
+                    return kExitFailed;
+                }
                 ++failures;
                 detail = StatusText(status);
             }
@@ -183,6 +195,7 @@ public:
             retry_ms = std::min(retry_ms * 2, kMaxRetryMs);
         }
         DisconnectServer();
+        return kExitDone;
     }
 
 private:
@@ -277,11 +290,11 @@ int Run(int argc, char** argv) {
         options.seconds > 0
             ? Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds))
             : Clock::now() + std::chrono::hours(24 * 365 * 10);
-    Session(options, deadline).Run();
+    const int exit_status = Session(options, deadline).Run();
 
     server.Stop();
     vornmt::tools::RemoveStopHandler();
-    return kExitDone;
+    return exit_status;
 }
 
 }  // namespace
