@@ -23,4 +23,9 @@ std::string FormatReal(double value);
 // edited on Windows read alike. A final line without a break counts.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
+// Length of the valid UTF-8 sequence at text[at], or 0 when the byte there
+// does not start one (overlong forms, surrogates and values above U+10FFFF
+// are invalid too).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
+
 }  // namespace vornmt::tools

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 
+#include "common/error_text.h"
 #include "common/recording.h"
 #include "common/stop_signal.h"
 #include "common/text_fields.h"
@@ -19,7 +20,9 @@
 namespace {
 
 using namespace Vorn_SDK_MultiTouch;
+using vornmt::tools::ErrorName;
 using vornmt::tools::RecordedEvent;
+using vornmt::tools::SocketErrorText;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kDefaultPort = 7100;
@@ -107,49 +110,8 @@ struct Monitor {
 
 Monitor* monitor = nullptr;  // set before any callback can run
 
-const char* SocketErrorText(int code) {
-    switch (code) {
-        case 10004: return "interrupted";
-        case 10013: return "permission denied";
-        case 10022: return "invalid argument";
-        case 10048: return "address in use";
-        case 10049: return "not a valid address";
-        case 10050: return "network down";
-        case 10051: return "network unreachable";
-        case 10053: return "connection aborted";
-        case 10054: return "connection reset";
-        case 10055: return "out of buffer space";
-        case 10057: return "not connected";
-        case 10060: return "timed out";
-        case 10061: return "connection refused";
-        case 10064: return "host down";
-        case 10065: return "host unreachable";
-        default: return nullptr;
-    }
-}
-
-std::string ErrorName(int code) {
-    switch (code) {
-        case ERR_BAD_MESSAGE: return "ERR_BAD_MESSAGE";
-        case ERR_OLD_SERVER: return "ERR_OLD_SERVER";
-        case ERR_CALLBACK_EXCEPTION: return "ERR_CALLBACK_EXCEPTION";
-        case ERR_IN_CALLBACK: return "ERR_IN_CALLBACK";
-        default: break;
-    }
-    const char* text = SocketErrorText(code);
-    if (text) return std::string("socket error: ") + text;
-    if (code >= 10000 && code < 12000) return "socket error";
-    return "system error";
-}
-
 std::string ErrorLine(int code) {
-    char number[32];
-    if (code >= 0x31000000) {
-        std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(code));
-    } else {
-        std::snprintf(number, sizeof number, "%d", code);
-    }
-    return "error " + std::string(number) + " " + ErrorName(code);
+    return "error " + vornmt::tools::ErrorNumber(code) + " " + vornmt::tools::ErrorName(code);
 }
 
 void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void*) {
