@@ -1,5 +1,5 @@
 // Gesture names: a constant table for codes 0 to 63 and two codes outside it.
-#include <VornMTClient.h>
+#include "client/gesture_names.h"
 
 namespace vornmt::client {
 namespace {
@@ -61,13 +61,26 @@ constexpr const char* kGestureNames[kGestureNameCount] = {
 
 }  // namespace
 
-const char* GestureName(const Vorn_SDK_MultiTouch::TouchGesture* gesture) {
-    if (gesture == nullptr) return "";
-    unsigned code = gesture->code;
+const char* GestureNameOfCode(unsigned code) {
     if (code == kTouchEndCode) return "TG_TOUCH_END";
     if (code == kNoActionCode) return "TG_NO_ACTION";
     if (code < kGestureNameCount) return kGestureNames[code];
     return "";  // outside the table: no name
+}
+
+const char* GestureName(const Vorn_SDK_MultiTouch::TouchGesture* gesture) {
+    return gesture == nullptr ? "" : GestureNameOfCode(gesture->code);
+}
+
+int GestureCodeOfName(std::string_view name) {
+    if (name.empty()) return -1;  // the unnamed codes hold the empty text
+    for (unsigned code : {kTouchEndCode, kNoActionCode}) {
+        if (name == GestureNameOfCode(code)) return static_cast<int>(code);
+    }
+    for (int code = 0; code < kGestureNameCount; ++code) {
+        if (name == kGestureNames[code]) return code;
+    }
+    return -1;
 }
 
 }  // namespace vornmt::client

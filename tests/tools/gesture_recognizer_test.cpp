@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "client/gesture_names.h"
 #include "simulator/gesture_codes.h"
 #include "simulator/playback.h"
 #include "simulator/stream.h"
@@ -30,7 +31,7 @@ std::vector<int> Expected(const std::string& text) {
 
 std::string Names(const std::vector<int>& codes) {
     std::string names;
-    for (int code : codes) names += SimulatorGestureName(code) + " ";
+    for (int code : codes) names += std::string(client::GestureNameOfCode(static_cast<unsigned>(code))) + " ";
     return names;
 }
 

@@ -1,6 +1,6 @@
-// Gesture codes the simulator sends, and their names for expected sequences
-// and for its own output. The client names codes with GetGestureName; the
-// simulator keeps its own small table so that its pure parts need no library.
+// Gesture codes the simulator sends, and the reading of expected gesture
+// sequences. Names come from the library's own table (client/gesture_names.h),
+// so the simulator and GetGestureName can never disagree.
 #pragma once
 
 #include <string>
@@ -34,11 +34,6 @@ constexpr int kTgMultiMoveUp = 61;
 constexpr int kTgMultiMoveLeft = 62;
 constexpr int kTgMultiMoveDown = 63;
 constexpr int kTgTouchEnd = 128;
-
-// "TG_SPLIT_APART" for 33; the empty text for a code the simulator never sends.
-std::string SimulatorGestureName(int code);
-// The code of a name the simulator sends, or -1.
-int SimulatorGestureCode(const std::string& name);
 
 // Expands a documented sequence such as "TG_TOUCH_START TG_MOVE_RIGHT x6
 // TG_TOUCH_END" (a name, optionally followed by xN for N repetitions) into
