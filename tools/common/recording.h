@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <VornMTClient.h>
+
 #include "common/wire_events.h"
 
 namespace vornmt::tools {
@@ -16,12 +18,12 @@ namespace vornmt::tools {
 // First line of every recording; the number is the format version.
 extern const char* const kRecordingMagic;
 // A frame line holds at most this many points (the client delivers no more).
-constexpr int kMaxRecordedPoints = 100;
+constexpr int kMaxRecordedPoints = Vorn_SDK_MultiTouch::MAX_FRAME_POINTS;
 // Latest event time a recording may hold (about 31 years), so that replay
 // timing arithmetic never overflows.
 constexpr double kMaxRecordedTimeMs = 1e12;
 // A gesture line holds at most this many parameters.
-constexpr int kMaxRecordedParams = 6;
+constexpr int kMaxRecordedParams = Vorn_SDK_MultiTouch::MAX_GESTURE_PARAMS;
 
 struct RecordedEvent {
     double time_ms = 0;  // since the recording started

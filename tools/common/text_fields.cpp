@@ -32,6 +32,26 @@ bool ParseReal(std::string_view text, double* value) {
     return result.ec == std::errc() && result.ptr == end && std::isfinite(*value);
 }
 
+bool ParseIntegerOption(const char* text, int low, int high, int* value) {
+    return text != nullptr && ParseInteger(text, value) && *value >= low && *value <= high;
+}
+
+bool ParseSizeOption(const char* text, int low, int high, int* x, int* y) {
+    if (text == nullptr) return false;
+    const std::string_view size = text;
+    const std::size_t cross = size.find('x');
+    int width = 0;
+    int height = 0;
+    if (cross == std::string_view::npos || !ParseInteger(size.substr(0, cross), &width) ||
+        !ParseInteger(size.substr(cross + 1), &height) || width < low || width > high || height < low ||
+        height > high) {
+        return false;
+    }
+    *x = width;
+    *y = height;
+    return true;
+}
+
 std::string FormatReal(double value) {
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value);

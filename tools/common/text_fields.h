@@ -16,6 +16,11 @@ std::vector<std::string_view> SplitFields(std::string_view line);
 bool ParseInteger(std::string_view text, int* value);
 bool ParseReal(std::string_view text, double* value);
 
+// Command-line values: a whole number from low to high, and a size "WxH"
+// whose two numbers lie from low to high. False for a null text.
+bool ParseIntegerOption(const char* text, int low, int high, int* value);
+bool ParseSizeOption(const char* text, int low, int high, int* x, int* y);
+
 // The shortest text that converts back to exactly `value`.
 std::string FormatReal(double value);
 

@@ -9,6 +9,10 @@
 
 namespace vornmt::tools {
 
+// The port a touch server listens on unless told otherwise; the simulator,
+// the monitor and the view all default to it.
+constexpr int kDefaultServerPort = 7100;
+
 // One point of a "frame" message, its six numbers in wire order.
 struct WirePoint {
     int code_0 = 0;

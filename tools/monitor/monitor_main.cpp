@@ -25,7 +25,6 @@ using vornmt::tools::RecordedEvent;
 using vornmt::tools::SocketErrorText;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultPort = 7100;
 
 // Exit statuses.
 constexpr int kExitDone = 0;        // the count or the time was reached, or Ctrl-C
@@ -55,7 +54,7 @@ const char kUsage[] =
 
 struct Options {
     std::string address = "127.0.0.1";
-    int port = kDefaultPort;
+    int port = vornmt::tools::kDefaultServerPort;
     long long count = 0;  // 0: no limit
     double seconds = 0;   // 0: no limit
     std::string record;
@@ -177,17 +176,6 @@ int UsageError(const std::string& message) {
     return kExitUsage;
 }
 
-bool IntegerOption(const char* text, int low, int high, int* value) {
-    return text && vornmt::tools::ParseInteger(text, value) && *value >= low && *value <= high;
-}
-
-bool SizeOption(const char* text, int* x, int* y) {
-    std::string size = text ? text : "";
-    std::size_t cross = size.find('x');
-    return cross != std::string::npos && IntegerOption(size.substr(0, cross).c_str(), INT_MIN, INT_MAX, x) &&
-           IntegerOption(size.substr(cross + 1).c_str(), INT_MIN, INT_MAX, y);
-}
-
 // Returns -1 when the options are fine, otherwise the exit status.
 int ParseOptions(int argc, char** argv, Options* options) {
     for (int i = 1; i < argc; ++i) {
@@ -201,10 +189,10 @@ int ParseOptions(int argc, char** argv, Options* options) {
             if (!text) return UsageError("--address needs a dotted IPv4 address");
             options->address = text;
         } else if (option == "--port") {
-            if (!IntegerOption(value(), 1, 65535, &options->port)) return UsageError("--port needs 1 to 65535");
+            if (!vornmt::tools::ParseIntegerOption(value(), 1, 65535, &options->port)) return UsageError("--port needs 1 to 65535");
         } else if (option == "--count") {
             int count = 0;
-            if (!IntegerOption(value(), 1, INT_MAX, &count)) return UsageError("--count needs 1 or more");
+            if (!vornmt::tools::ParseIntegerOption(value(), 1, INT_MAX, &count)) return UsageError("--count needs 1 or more");
             options->count = count;
         } else if (option == "--seconds") {
             const char* text = value();
@@ -217,21 +205,22 @@ int ParseOptions(int argc, char** argv, Options* options) {
             if (!text) return UsageError("--record needs a file name");
             options->record = text;
         } else if (option == "--type") {
-            if (!IntegerOption(value(), INT_MIN, INT_MAX, &options->type)) return UsageError("--type needs a whole number");
+            if (!vornmt::tools::ParseIntegerOption(value(), INT_MIN, INT_MAX, &options->type)) return UsageError("--type needs a whole number");
         } else if (option == "--param") {
             const char* text = value();
             if (!text || std::strlen(text) >= static_cast<std::size_t>(REQUEST_PARAM_SIZE)) {
-                return UsageError("--param needs a text of at most 127 bytes");
+                return UsageError("--param needs a text of at most " + std::to_string(REQUEST_PARAM_SIZE - 1) +
+                                  " bytes");
             }
             options->param = text;
         } else if (option == "--threshold") {
             options->send_threshold = true;
-            if (!IntegerOption(value(), INT_MIN, INT_MAX, &options->threshold)) {
+            if (!vornmt::tools::ParseIntegerOption(value(), INT_MIN, INT_MAX, &options->threshold)) {
                 return UsageError("--threshold needs a whole number");
             }
         } else if (option == "--raw-resolution") {
             options->send_raw_resolution = true;
-            if (!SizeOption(value(), &options->raw_x, &options->raw_y)) {
+            if (!vornmt::tools::ParseSizeOption(value(), INT_MIN, INT_MAX, &options->raw_x, &options->raw_y)) {
                 return UsageError("--raw-resolution needs WIDTHxHEIGHT, e.g. 1920x1080");
             }
         } else if (option == "--no-frames") {

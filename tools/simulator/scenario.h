@@ -4,6 +4,8 @@
 // Pure: no sockets, no clock.
 #pragma once
 
+#include <VornMTClient.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,7 +20,7 @@ constexpr std::int64_t kMaxScenarioMs = 10 * 60 * 1000;  // one pass
 constexpr int kMaxScenarioSteps = 100000;                // after unrolling loops
 constexpr int kMaxLoopDepth = 8;
 constexpr int kMaxFingerId = 65535;    // the id travels in a 16-bit field
-constexpr int kMaxFingersDown = 100;   // a frame carries at most 100 points
+constexpr int kMaxFingersDown = Vorn_SDK_MultiTouch::MAX_FRAME_POINTS;  // points one frame carries
 constexpr double kMaxArcDegrees = 36000;
 
 enum class StepKind { kDown, kMove, kArc, kUp, kWait };

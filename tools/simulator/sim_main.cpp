@@ -1,5 +1,7 @@
 // vornmt-sim: a touch server on 127.0.0.1 that plays scripted touches (or a
 // recording) to every client that subscribes. See docs/simulator.md.
+#include <VornMTClient.h>
+
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -61,10 +63,6 @@ int UsageError(const std::string& message) {
     return 2;
 }
 
-bool ReadIntegerOption(const char* text, int low, int high, int* value) {
-    return ParseInteger(text, value) && *value >= low && *value <= high;
-}
-
 void ListBuiltins() {
     std::printf("Built-in scenarios (vornmt-sim --scenario NAME; --show NAME prints one):\n");
     for (const BuiltinScenario& builtin : BuiltinScenarios()) {
@@ -87,6 +85,9 @@ int MostFingersDown(const Scenario& scenario) {
     return most;
 }
 
+// What the information text can hold: the record's bytes less its NUL.
+constexpr std::size_t kInformationTextBytes = Vorn_SDK_MultiTouch::DEVICE_INFO_TEXT_SIZE - 1;
+
 std::string Cut(std::string text, std::size_t bytes) {
     if (text.size() > bytes) text.resize(bytes);
     return text;
@@ -104,7 +105,7 @@ bool PrepareSession(const Arguments& arguments, SessionSettings* session, std::s
             return false;
         }
         session->loops = arguments.loops >= 0 ? arguments.loops : 1;
-        session->information = WireInformation{0, 0, Cut("VornMT touch simulator, replay of " + arguments.replay, 127)};
+        session->information = WireInformation{0, 0, Cut("VornMT touch simulator, replay of " + arguments.replay, kInformationTextBytes)};
         if (arguments.resolution_given) session->stream.resolution.reset();
         *what = "replaying " + arguments.replay + " (" + std::to_string(session->stream.items.size()) + " events)";
         return true;
@@ -127,7 +128,7 @@ bool PrepareSession(const Arguments& arguments, SessionSettings* session, std::s
     session->loops = arguments.loops >= 0 ? arguments.loops : 0;
     session->information = WireInformation{
         MostFingersDown(scenario), arguments.rate,
-        Cut("VornMT touch simulator, scenario " + name + " at " + std::to_string(arguments.rate) + " frames/s", 127)};
+        Cut("VornMT touch simulator, scenario " + name + " at " + std::to_string(arguments.rate) + " frames/s", kInformationTextBytes)};
     *what = "playing scenario '" + name + "' at " + std::to_string(arguments.rate) + " frames/s";
     return true;
 }
@@ -153,7 +154,7 @@ int Run(int argc, char** argv) {
             return 0;
         } else if (option == "--port") {
             const char* text = value();
-            if (!text || !ReadIntegerOption(text, 0, 65535, &arguments.port)) return UsageError("--port needs 0 to 65535");
+            if (!ParseIntegerOption(text, 0, 65535, &arguments.port)) return UsageError("--port needs 0 to 65535");
         } else if (option == "--scenario") {
             const char* text = value();
             if (!text) return UsageError("--scenario needs a name or a file");
@@ -164,15 +165,15 @@ int Run(int argc, char** argv) {
             arguments.replay = text;
         } else if (option == "--rate") {
             const char* text = value();
-            if (!text || !ReadIntegerOption(text, kMinFrameRate, kMaxFrameRate, &arguments.rate)) {
+            if (!ParseIntegerOption(text, kMinFrameRate, kMaxFrameRate, &arguments.rate)) {
                 return UsageError("--rate needs 1 to 1000 frames per second");
             }
         } else if (option == "--loops") {
             const char* text = value();
-            if (!text || !ReadIntegerOption(text, 0, INT_MAX, &arguments.loops)) return UsageError("--loops needs 0 or more");
+            if (!ParseIntegerOption(text, 0, INT_MAX, &arguments.loops)) return UsageError("--loops needs 0 or more");
         } else if (option == "--clients") {
             const char* text = value();
-            if (!text || !ReadIntegerOption(text, 1, INT_MAX, &arguments.clients)) return UsageError("--clients needs 1 or more");
+            if (!ParseIntegerOption(text, 1, INT_MAX, &arguments.clients)) return UsageError("--clients needs 1 or more");
         } else if (option == "--speed") {
             const char* text = value();
             if (!text || !ParseReal(text, &arguments.speed) || arguments.speed < 0.01 || arguments.speed > 100) {
@@ -185,12 +186,7 @@ int Run(int argc, char** argv) {
                 return UsageError("--duration needs a number of seconds above 0");
             }
         } else if (option == "--resolution") {
-            const char* text = value();
-            std::string size = text ? text : "";
-            std::size_t cross = size.find('x');
-            if (cross == std::string::npos ||
-                !ReadIntegerOption(size.substr(0, cross).c_str(), 0, INT_MAX, &arguments.resolution.x) ||
-                !ReadIntegerOption(size.substr(cross + 1).c_str(), 0, INT_MAX, &arguments.resolution.y)) {
+            if (!ParseSizeOption(value(), 0, INT_MAX, &arguments.resolution.x, &arguments.resolution.y)) {
                 return UsageError("--resolution needs WIDTHxHEIGHT, e.g. 1920x1080");
             }
             arguments.resolution_given = true;

@@ -17,7 +17,7 @@
 
 namespace vornmt::tools {
 
-constexpr std::uint16_t kDefaultSimulatorPort = 7100;
+constexpr std::uint16_t kDefaultSimulatorPort = kDefaultServerPort;
 
 struct SimulatorOptions {
     std::uint16_t port = kDefaultSimulatorPort;  // 0 picks a free port

@@ -15,6 +15,7 @@
 #include "common/error_text.h"
 #include "common/stop_signal.h"
 #include "common/text_fields.h"
+#include "common/wire_events.h"
 #include "view/event_hub.h"
 #include "view/view_server.h"
 
@@ -26,7 +27,6 @@ using vornmt::tools::view::ConnectionState;
 using vornmt::tools::view::EventHub;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDefaultServerPort = 7100;
 constexpr int kDefaultHttpPort = 7180;
 // Reconnection waits: the first, and the longest after repeated failures.
 constexpr int kFirstRetryMs = 250;
@@ -58,7 +58,7 @@ const char kUsage[] =
 
 struct Options {
     std::string address = "127.0.0.1";
-    int port = kDefaultServerPort;
+    int port = vornmt::tools::kDefaultServerPort;
     std::string bind = "127.0.0.1";
     int http_port = kDefaultHttpPort;
     double seconds = 0;  // 0: no limit
@@ -115,7 +115,7 @@ int UsageError(const std::string& message) {
 }
 
 bool PortOption(const char* text, int low, int* port) {
-    return text && vornmt::tools::ParseInteger(text, port) && *port >= low && *port <= 65535;
+    return vornmt::tools::ParseIntegerOption(text, low, 65535, port);
 }
 
 // Returns -1 when the options are fine, otherwise the exit status.
