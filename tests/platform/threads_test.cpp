@@ -1,7 +1,9 @@
 // Worker threads: they run their entry with its argument, Join waits for the
 // end, and the owner can let go of a thread without waiting.
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "platform/threads.h"
 #include "platform_test_support.h"
@@ -42,14 +44,24 @@ TEST(WorkerThreadTest, RunsTheEntryAndJoinWaitsForItsEnd) {
     thread.Join();  // a second Join has nothing to wait for
 }
 
+// Released, the thread still takes a while to end, so a destructor that
+// let go of it instead of waiting would leave `done` unset.
+void RunSlowlyAfterRelease(void* raw) {
+    auto* run = static_cast<GatedRun*>(raw);
+    while (!run->release.load()) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    run->done.store(true);
+}
+
 TEST(WorkerThreadTest, DestructorJoinsAThreadStillHeld) {
-    GatedRun run;
+    auto run = std::make_shared<GatedRun>();  // outlives a thread let go by mistake
     {
         WorkerThread thread;
-        ASSERT_EQ(thread.Start(RunUntilReleased, &run), 0);
-        run.release.store(true);
+        ASSERT_EQ(thread.Start(RunSlowlyAfterRelease, run.get()), 0);
+        run->release.store(true);
     }
-    EXPECT_TRUE(run.done.load());
+    EXPECT_TRUE(run->done.load()) << "the destructor returned before the thread ended";
+    EXPECT_TRUE(testing::WaitUntil([&] { return run->done.load(); }));  // a thread let go must end before `run` does
 }
 
 TEST(WorkerThreadTest, CanStartAgainAfterJoin) {
