@@ -21,8 +21,11 @@ public:
     // Returns 0 or an error number.
     int Open();
     void Close();
-    // Any thread; stays signalled until Close.
+    // Any thread; stays signalled until Clear or Close.
     void Signal();
+    // The waiter's thread: takes back every signal given so far, so that a
+    // wake-up that asks for nothing cannot keep WaitReadable returning.
+    void Clear();
 
     // The native object the waiter watches (a pipe end on POSIX, a
     // self-connected UDP socket on Windows).

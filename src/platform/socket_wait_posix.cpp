@@ -28,11 +28,21 @@ void SocketWakeup::Close() {
 }
 
 void SocketWakeup::Signal() {
-    // The pipe is never drained, so one byte keeps it readable for good; a
-    // full pipe (EAGAIN) is signalled already.
+    // One byte keeps the pipe readable until Clear drains it; a full pipe
+    // (EAGAIN) is signalled already.
     if (write_end_ < 0) return;
     char byte = 1;
     while (::write(static_cast<int>(write_end_), &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+void SocketWakeup::Clear() {
+    if (read_end_ < 0) return;
+    char bytes[64];
+    for (;;) {
+        ssize_t n = ::read(static_cast<int>(read_end_), bytes, sizeof bytes);
+        if (n > 0 || (n < 0 && errno == EINTR)) continue;
+        return;  // empty (EAGAIN) or closed
     }
 }
 

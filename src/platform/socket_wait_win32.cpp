@@ -47,11 +47,19 @@ void SocketWakeup::Close() {
 }
 
 void SocketWakeup::Signal() {
-    // The datagram is never read, so one keeps the socket readable until
-    // Close; a send refused because earlier ones fill the buffer changes nothing.
+    // One datagram keeps the socket readable until Clear reads it; a send
+    // refused because earlier ones fill the buffer changes nothing.
     if (write_end_ == kNone) return;
     char byte = 1;
     ::send(Native(write_end_), &byte, 1, 0);
+}
+
+void SocketWakeup::Clear() {
+    if (read_end_ == kNone) return;
+    char bytes[64];
+    // Non-blocking: reads until nothing is left (WSAEWOULDBLOCK).
+    while (::recv(Native(read_end_), bytes, sizeof bytes, 0) > 0) {
+    }
 }
 
 WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
