@@ -5,10 +5,11 @@
 namespace vornmt::requests {
 namespace {
 
-// Held only while one message goes out; callers may hold a callback slot's
-// lock (a request made from a callback), never the other way round. Never
-// destroyed: a callback may still send while the process exits, before the
-// unload teardown has stopped the worker threads.
+// Held while one message goes out, and while the connection attaches or
+// detaches its socket; callers may hold a callback slot's lock (a request
+// made from a callback), never the other way round. Never destroyed: a
+// callback may still send while the process exits, before the unload
+// teardown has stopped the worker threads.
 platform::RecursiveLock& SendLock() {
     static platform::RecursiveLock* const lock = new platform::RecursiveLock;
     return *lock;
@@ -30,6 +31,25 @@ int SendMessageText(platform::SocketHandle socket, const std::string& text) {
         left -= static_cast<std::size_t>(sent);
     }
     return 0;
+}
+
+void OutboundSocket::Attach(platform::SocketHandle socket) {
+    platform::LockGuard guard(SendLock());
+    socket_ = socket;
+    accepting_.store(true);
+}
+
+void OutboundSocket::Detach() {
+    Refuse();
+    platform::LockGuard guard(SendLock());
+    socket_ = platform::kInvalidSocket;
+}
+
+int OutboundSocket::Send(const std::string& text) const {
+    // The lock is re-entrant: SendMessageText takes it once more.
+    platform::LockGuard guard(SendLock());
+    if (!accepting_.load()) return platform::kWsaNotConnected;
+    return SendMessageText(socket_, text);
 }
 
 }  // namespace vornmt::requests

@@ -1,7 +1,8 @@
 // The one way outbound messages reach the wire: the text and its NUL, sent
-// whole on the application's calling thread.
+// whole on the application's calling thread, under the send lock.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "platform/sockets.h"
@@ -13,5 +14,36 @@ namespace vornmt::requests {
 // Returns 0, 10057 (not connected, nothing sent) for an invalid socket, or
 // the socket error number of the failed send.
 int SendMessageText(platform::SocketHandle socket, const std::string& text);
+
+// The socket requests send on. The connection attaches it after connecting
+// and detaches it, under the send lock, before closing it, so a request never
+// sends on a handle that was closed under it (and that the application may
+// already have been given again for a file or another socket). Requests run
+// on application threads and in callbacks; Attach, Refuse and Detach run on
+// the thread that connects or disconnects.
+class OutboundSocket {
+public:
+    OutboundSocket() = default;
+    // A fixed socket, for sending on a socket nobody detaches (tests, tools).
+    explicit OutboundSocket(platform::SocketHandle socket) : socket_(socket), accepting_(true) {}
+    OutboundSocket(const OutboundSocket&) = delete;
+    OutboundSocket& operator=(const OutboundSocket&) = delete;
+
+    void Attach(platform::SocketHandle socket);
+    // From now on requests get 10057; one already sending goes on until the
+    // socket is shut down. Takes no lock, so a disconnect from a callback
+    // never waits for a blocked send.
+    void Refuse() { accepting_.store(false); }
+    // Waits for a send in progress (the caller has shut the socket down, so
+    // it ends at once) and forgets the socket, which the caller then closes.
+    void Detach();
+
+    // SendMessageText on the attached socket, or 10057 without one.
+    int Send(const std::string& text) const;
+
+private:
+    platform::SocketHandle socket_ = platform::kInvalidSocket;  // under the send lock
+    std::atomic<bool> accepting_{false};
+};
 
 }  // namespace vornmt::requests

@@ -71,6 +71,12 @@ void MessageQueue::WakeAll() {
     changed_.NotifyAll();
 }
 
+void MessageQueue::RenewAfterFork() {
+    lock_.RenewAfterFork();
+    changed_.RenewAfterFork();
+    routing_ = taker_waiting_ = appender_waiting_ = delivery_waiter_ = false;
+}
+
 std::size_t MessageQueue::size() {
     platform::LockGuard guard(lock_);
     return texts_.size();

@@ -41,6 +41,9 @@ public:
     void WaitUntilDelivered(const std::atomic<bool>& stop);
     // Wakes every waiter so that it sees a stop flag just set.
     void WakeAll();
+    // In a forked child, which has none of the threads that may have held
+    // the lock or waited on the condition at the fork: fresh ones.
+    void RenewAfterFork();
 
     std::size_t size();
     std::size_t queued_bytes();

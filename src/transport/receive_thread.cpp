@@ -42,6 +42,11 @@ int ReceiveUntilEnd(WorkerContext& context) {
         int error = 0;
         switch (platform::WaitReadable(context.socket.load(), context.wakeup, -1, &error)) {
             case platform::WaitResult::kWoken:
+                // Cleared before the stop flag is read, so that a wake-up
+                // without a stop cannot keep the wait returning at once, and
+                // a stop signalled meanwhile is still seen.
+                context.wakeup.Clear();
+                continue;
             case platform::WaitResult::kTimedOut:
                 continue;  // the loop looks at the stop flag
             case platform::WaitResult::kFailed:
