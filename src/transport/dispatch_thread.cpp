@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "transport/message_framer.h"
 #include "transport/route_message.h"
 #include "transport/worker_threads.h"
 
@@ -27,7 +28,11 @@ void RunDispatchThread(void* raw_context) {
         if (!context.queue.WaitAndTake(context.stop, &text)) break;
         bool out_of_memory = false;
         try {
-            if (!text.empty()) RouteMessage(text, context.registry, context.points);  // adjacent NULs carry nothing
+            if (IsOversizedMarker(text)) {
+                context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+            } else if (!text.empty()) {  // adjacent NULs carry nothing
+                RouteMessage(text, context.registry, context.points);
+            }
         } catch (const std::bad_alloc&) {
             out_of_memory = true;
         } catch (...) {

@@ -3,6 +3,7 @@
 // anything: the receive thread waits for room instead of dropping. Sleeping
 // threads wait on a condition, so a new text or a stop request wakes them at
 // once. Created at load; connecting and disconnecting leave its texts in place.
+// A text is counted by what its buffer holds allocated, not by its length.
 #pragma once
 
 #include <atomic>

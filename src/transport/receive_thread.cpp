@@ -58,9 +58,10 @@ int ReceiveUntilEnd(WorkerContext& context) {
         if (context.stop.load()) return -1;  // a shutdown by the teardown is no server break
         if (received == 0) return 0;
         if (received < 0) return error;
-        int oversized = framer.Feed(buffer, static_cast<std::size_t>(received), batch);
+        // An oversized text leaves a marker in the batch, which the dispatch
+        // thread reports in stream order.
+        framer.Feed(buffer, static_cast<std::size_t>(received), batch);
         context.queue.Append(batch);
-        for (; oversized > 0; --oversized) ReportError(context.registry, Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
     }
     return -1;
 }
