@@ -149,6 +149,16 @@ bool ProcessingInstructionIsPlain(std::string_view construct) {
     return true;
 }
 
+// Counts the nodes TinyXML would build, against kMaxMessageNodes.
+class NodeBudget {
+public:
+    // False once the text holds more nodes than the bound.
+    bool Spend() { return ++nodes_ <= kMaxMessageNodes; }
+
+private:
+    int nodes_ = 0;
+};
+
 }  // namespace
 
 int MeasureNesting(std::string_view text, int limit) {
@@ -159,11 +169,17 @@ int MeasureNesting(std::string_view text, int limit) {
 
     int depth = 0;
     int deepest = 0;
+    NodeBudget budget;
     std::size_t at = 0;
     // Between markup TinyXML reads text (at the top level it stops at text,
     // which is no deeper either).
     while ((at = FindInText(text, at, '<')) != kNotFound) {
         if (at == kUnreadable) {
+            return kNestingRefused;
+        }
+        // Every construct below but an end tag is a node of its own.
+        const bool end_tag = StartsWith(text, at, "</") && depth > 0;
+        if (!end_tag && !budget.Spend()) {
             return kNestingRefused;
         }
         if (StartsWith(text, at, "<!--")) {
@@ -176,7 +192,7 @@ int MeasureNesting(std::string_view text, int limit) {
                 return kNestingRefused;
             }
             at = end == kNotFound ? kNotFound : end + 1;
-        } else if (StartsWith(text, at, "</") && depth > 0) {
+        } else if (end_tag) {
             // TinyXML either closes the open element here or stops with an error.
             --depth;
             at = After(text, ">", at + 2);
@@ -197,7 +213,7 @@ int MeasureNesting(std::string_view text, int limit) {
                         break;
                     }
                 } else if (c == '=') {
-                    if (++attributes > kMaxAttributesPerElement) {
+                    if (++attributes > kMaxAttributesPerElement || !budget.Spend()) {
                         return kNestingRefused;
                     }
                 } else if (c == '<') {
