@@ -276,7 +276,7 @@ SetOnGetDeviceInfo(Vorn_SDK_MultiTouch::DeviceInfoCallback callback, void* user_
  * answer. Returns ERR_NONE when the whole message was handed to the socket,
  * 10057 (not connected) when there is no connection or a disconnect has begun
  * (nothing is sent), or the Windows Sockets error number of the failed send
- * (10058 for a send cut short by DisconnectServer on another thread). A
+ * (such as 10058 for a send cut short by DisconnectServer). A
  * request never sends on a connection other than the one open when it began.
  * Messages sent from several threads at once never interleave. May be called
  * from callbacks. */
