@@ -53,6 +53,7 @@ void ClientState::LetGoAfterFork_locked() {
     platform::SocketHandle socket = socket_.exchange(platform::kInvalidSocket);
     if (socket != platform::kInvalidSocket) platform::CloseSocket(socket);
     wakeup_.Close();
+    send_cancel_.Close();
 }
 
 // From a callback: the calling thread cannot wait for itself. The socket stays
@@ -61,6 +62,7 @@ void ClientState::LetGoAfterFork_locked() {
 void ClientState::StopFromCallback() {
     stop_.store(true);
     outbound_.Refuse();
+    send_cancel_.Signal();
     wakeup_.Signal();
     context_.queue.WakeAll();
     platform::SocketHandle socket = socket_.load();
@@ -74,10 +76,12 @@ void ClientState::Teardown_locked() {
     }
     stop_.store(true);
     outbound_.Refuse();
+    // Ends a send waiting for room on a server that stopped reading, on any
+    // thread, so that Detach below never waits for the server.
+    send_cancel_.Signal();
     wakeup_.Signal();
     context_.queue.WakeAll();
-    // Ending the stream lets the server see the disconnect at once and wakes
-    // a send blocked on a server that stopped reading, on any thread.
+    // Ending the stream lets the server see the disconnect at once.
     platform::SocketHandle socket = socket_.load();
     if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
     receive_thread_.Join();
@@ -93,6 +97,7 @@ void ClientState::ReleaseSocket() {
     if (socket == platform::kInvalidSocket) return;
     platform::CloseSocket(socket);
     wakeup_.Close();
+    send_cancel_.Close();
     platform::CleanupSocketLayer();
 }
 
@@ -116,14 +121,18 @@ int ClientState::Connect_locked(const char* server_address, std::int32_t port) {
     }
     error = platform::ConnectIpv4(socket, server_address_.c_str(), static_cast<std::uint16_t>(port & 0xFFFF));
     if (error == 0) error = wakeup_.Open();
+    if (error == 0) error = send_cancel_.Open();
     if (error != 0) {
+        wakeup_.Close();
         platform::CloseSocket(socket);
         platform::CleanupSocketLayer();
         return error;
     }
+    // Sends wait for room themselves, where a disconnect can end the wait.
+    platform::SetNonBlocking(socket);
     socket_.store(socket);
     owner_process_.store(platform::CurrentProcessId());
-    outbound_.Attach(socket);
+    outbound_.Attach(socket, &send_cancel_);
     platform::KeepLibraryLoaded();
 
     // A thread that fails to start leaves the connection half-started; the

@@ -70,7 +70,8 @@ private:
     // The process that connected (0: none): after a fork the child holds
     // copies of the socket, the wake-up and the locks, but none of the threads.
     std::atomic<std::uint32_t> owner_process_{0};
-    platform::SocketWakeup wakeup_;
+    platform::SocketWakeup wakeup_;       // wakes the receive thread
+    platform::SocketWakeup send_cancel_;  // ends sends waiting for room; never cleared
     platform::WorkerThread receive_thread_;
     platform::WorkerThread dispatch_thread_;
     std::string server_address_;

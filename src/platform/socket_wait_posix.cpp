@@ -66,4 +66,23 @@ WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
     }
 }
 
+WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    pollfd watched[2] = {{static_cast<int>(socket), POLLOUT, 0}, {static_cast<int>(wakeup.watch_handle()), POLLIN, 0}};
+    for (;;) {
+        int ready = ::poll(watched, 2, timeout_ms);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            *error = ToWinsockError(errno);
+            return WaitResult::kFailed;
+        }
+        if (ready == 0) return WaitResult::kTimedOut;
+        if (watched[1].revents != 0) return WaitResult::kWoken;
+        if (watched[0].revents & POLLNVAL) {
+            *error = kWsaNotSocket;
+            return WaitResult::kFailed;
+        }
+        return WaitResult::kWritable;  // room, hang-up or error: the next send tells which
+    }
+}
+
 }  // namespace vornmt::platform

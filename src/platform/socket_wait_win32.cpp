@@ -88,4 +88,31 @@ WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
     }
 }
 
+WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    SOCKET data = static_cast<SOCKET>(socket);
+    SOCKET wake = Native(wakeup.watch_handle());
+    for (;;) {
+        fd_set readable, writable, failed;
+        FD_ZERO(&readable);
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(wake, &readable);
+        FD_SET(data, &writable);
+        FD_SET(data, &failed);
+        timeval limit{};
+        limit.tv_sec = timeout_ms / 1000;
+        limit.tv_usec = (timeout_ms % 1000) * 1000;
+        int ready = ::select(0, &readable, &writable, &failed, timeout_ms < 0 ? nullptr : &limit);
+        if (ready == SOCKET_ERROR) {
+            int code = ::WSAGetLastError();
+            if (code == WSAEINTR) continue;
+            *error = code;
+            return WaitResult::kFailed;
+        }
+        if (ready == 0) return WaitResult::kTimedOut;
+        if (FD_ISSET(wake, &readable)) return WaitResult::kWoken;
+        return WaitResult::kWritable;  // room or an error: the next send tells which
+    }
+}
+
 }  // namespace vornmt::platform

@@ -17,7 +17,7 @@ platform::RecursiveLock& SendLock() {
 
 }  // namespace
 
-int SendMessageText(platform::SocketHandle socket, const std::string& text) {
+int SendMessageText(platform::SocketHandle socket, const std::string& text, platform::SocketWakeup* cancel) {
     if (socket == platform::kInvalidSocket) return platform::kWsaNotConnected;
     // The NUL goes out with the text, in the same sends.
     const char* data = text.c_str();
@@ -26,16 +26,28 @@ int SendMessageText(platform::SocketHandle socket, const std::string& text) {
     while (left > 0) {
         int error = 0;
         long sent = platform::Send(socket, data, left, &error);
-        if (sent < 0) return error;
-        data += sent;
-        left -= static_cast<std::size_t>(sent);
+        if (sent >= 0) {
+            data += sent;
+            left -= static_cast<std::size_t>(sent);
+            continue;
+        }
+        if (error != platform::kWsaWouldBlock || cancel == nullptr) return error;
+        switch (platform::WaitWritable(socket, *cancel, -1, &error)) {
+            case platform::WaitResult::kWoken:
+                return platform::kWsaShutdown;
+            case platform::WaitResult::kFailed:
+                return error;
+            default:
+                break;  // room, or an error the next send reports
+        }
     }
     return 0;
 }
 
-void OutboundSocket::Attach(platform::SocketHandle socket) {
+void OutboundSocket::Attach(platform::SocketHandle socket, platform::SocketWakeup* cancel) {
     platform::LockGuard guard(SendLock());
     socket_ = socket;
+    cancel_ = cancel;
     accepting_.store(true);
 }
 
@@ -43,13 +55,14 @@ void OutboundSocket::Detach() {
     Refuse();
     platform::LockGuard guard(SendLock());
     socket_ = platform::kInvalidSocket;
+    cancel_ = nullptr;
 }
 
 int OutboundSocket::Send(const std::string& text) const {
     // The lock is re-entrant: SendMessageText takes it once more.
     platform::LockGuard guard(SendLock());
     if (!accepting_.load()) return platform::kWsaNotConnected;
-    return SendMessageText(socket_, text);
+    return SendMessageText(socket_, text, cancel_);
 }
 
 }  // namespace vornmt::requests

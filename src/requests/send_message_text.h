@@ -5,15 +5,19 @@
 #include <atomic>
 #include <string>
 
+#include "platform/socket_wait.h"
 #include "platform/sockets.h"
 
 namespace vornmt::requests {
 
 // Sends `text` and one NUL byte, continuing after partial sends until all of
 // it is out. A send lock keeps two threads' messages from interleaving.
-// Returns 0, 10057 (not connected, nothing sent) for an invalid socket, or
-// the socket error number of the failed send.
-int SendMessageText(platform::SocketHandle socket, const std::string& text);
+// On a non-blocking socket it waits for room itself, until `cancel` (if
+// given) is signalled. Returns 0, 10057 (not connected, nothing sent) for an
+// invalid socket, 10058 (shut down) when cancelled, or the socket error
+// number of the failed send.
+int SendMessageText(platform::SocketHandle socket, const std::string& text,
+                    platform::SocketWakeup* cancel = nullptr);
 
 // The socket requests send on. The connection attaches it after connecting
 // and detaches it, under the send lock, before closing it, so a request never
@@ -29,13 +33,16 @@ public:
     OutboundSocket(const OutboundSocket&) = delete;
     OutboundSocket& operator=(const OutboundSocket&) = delete;
 
-    void Attach(platform::SocketHandle socket);
+    // `socket` is non-blocking; a send waiting for room ends when `cancel`
+    // is signalled.
+    void Attach(platform::SocketHandle socket, platform::SocketWakeup* cancel);
     // From now on requests get 10057; one already sending goes on until the
-    // socket is shut down. Takes no lock, so a disconnect from a callback
-    // never waits for a blocked send.
+    // caller signals the cancel wake-up. Takes no lock, so a disconnect from
+    // a callback never waits for a blocked send.
     void Refuse() { accepting_.store(false); }
-    // Waits for a send in progress (the caller has shut the socket down, so
-    // it ends at once) and forgets the socket, which the caller then closes.
+    // Waits for a send in progress (the caller has signalled the cancel
+    // wake-up, so it ends at once) and forgets the socket, which the caller
+    // then closes.
     void Detach();
 
     // SendMessageText on the attached socket, or 10057 without one.
@@ -43,6 +50,7 @@ public:
 
 private:
     platform::SocketHandle socket_ = platform::kInvalidSocket;  // under the send lock
+    platform::SocketWakeup* cancel_ = nullptr;                  // under the send lock
     std::atomic<bool> accepting_{false};
 };
 

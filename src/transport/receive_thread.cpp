@@ -48,6 +48,7 @@ int ReceiveUntilEnd(WorkerContext& context) {
                 context.wakeup.Clear();
                 continue;
             case platform::WaitResult::kTimedOut:
+            case platform::WaitResult::kWritable:  // not a result of WaitReadable
                 continue;  // the loop looks at the stop flag
             case platform::WaitResult::kFailed:
                 return context.stop.load() ? -1 : error;
@@ -57,6 +58,7 @@ int ReceiveUntilEnd(WorkerContext& context) {
         long received = platform::Receive(context.socket.load(), buffer, sizeof buffer, &error);
         if (context.stop.load()) return -1;  // a shutdown by the teardown is no server break
         if (received == 0) return 0;
+        if (received < 0 && error == platform::kWsaWouldBlock) continue;  // the socket is non-blocking
         if (received < 0) return error;
         // An oversized text leaves a marker in the batch, which the dispatch
         // thread reports in stream order.

@@ -53,24 +53,25 @@ protected:
     }
 };
 
-// Two application threads keep sending while the main thread disconnects and
+// Three application threads keep sending while the main thread disconnects and
 // at once opens a socket of its own, which on POSIX gets the handle number
 // just released. No request may land in that socket or hit a closed handle.
 TEST_F(ConnectionRaces, RequestsNeverReachASocketOpenedAfterTheDisconnect) {
-    constexpr int kCycles = 300;
+    constexpr int kCycles = 200;
     TestServer server;
     TestServer other;  // what the application's own socket connects to
     std::atomic<bool> done{false};
-    std::atomic<long> sent[2] = {{0}, {0}};
+    std::atomic<long> sent[3] = {{0}, {0}, {0}};
     std::atomic<int> bad_handle{0};
     auto requester = [&](int index) {
+        mt::TouchClientRequest request{};  // the longest to build: the widest window
         while (!done.load()) {
-            int32_t status = SendThreshold(index);
+            int32_t status = SendRequest(request);
             if (status == 10009 || status == 10038) ++bad_handle;  // EBADF, ENOTSOCK
             ++sent[index];
         }
     };
-    std::thread first(requester, 0), second(requester, 1);
+    std::thread first(requester, 0), second(requester, 1), third(requester, 2);
     int misdirected = 0;
     for (int cycle = 0; cycle < kCycles && !HasFailure(); ++cycle) {
         ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
@@ -82,14 +83,17 @@ TEST_F(ConnectionRaces, RequestsNeverReachASocketOpenedAfterTheDisconnect) {
         ASSERT_TRUE(other.Accept());
         // A request that began before the disconnect has ended once its
         // thread has finished two more.
-        long seen[2] = {sent[0].load(), sent[1].load()};
-        EXPECT_TRUE(WaitUntil([&] { return sent[0].load() >= seen[0] + 2 && sent[1].load() >= seen[1] + 2; }));
+        long seen[3] = {sent[0].load(), sent[1].load(), sent[2].load()};
+        EXPECT_TRUE(WaitUntil([&] {
+            return sent[0].load() >= seen[0] + 2 && sent[1].load() >= seen[1] + 2 && sent[2].load() >= seen[2] + 2;
+        }));
         if (other.WaitForData(0)) ++misdirected;
         platform::CloseSocket(own);
     }
     done = true;
     first.join();
     second.join();
+    third.join();
     EXPECT_EQ(misdirected, 0) << "requests written into the application's own socket";
     EXPECT_EQ(bad_handle.load(), 0) << "requests sent on a closed handle";
 }
