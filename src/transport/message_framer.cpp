@@ -9,8 +9,6 @@ namespace {
 // (an eighth of it, or this much for short ones) is queued as a copy that
 // fits: a text grown across reads may hold twice its length.
 constexpr std::size_t kSpareBytesQueued = 256;
-// The carry-over keeps a buffer of up to this size for the next text.
-constexpr std::size_t kCarryOverKeptBytes = 64 * 1024;
 
 }  // namespace
 
@@ -21,9 +19,12 @@ void MessageFramer::CompleteText(std::vector<std::string>& batch) {
         carry_over_.clear();
         return;
     }
+    // The carry-over keeps its buffer (at most about twice the message bound)
+    // for the next text: growing one anew by doubling for every long text
+    // left the allocator with freed blocks it keeps resident, several
+    // megabytes over the queue's bound under a flood of long texts.
     batch.emplace_back(carry_over_.data(), carry_over_.size());
     carry_over_.clear();
-    if (carry_over_.capacity() > kCarryOverKeptBytes) std::string().swap(carry_over_);
 }
 
 int MessageFramer::Feed(const char* data, std::size_t size, std::vector<std::string>& batch) {
