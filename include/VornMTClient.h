@@ -239,11 +239,12 @@ VORNMT_API int32_t VORNMT_CALL ConnectServer(const char* server_address, int32_t
 /* Closes the connection and ends both worker threads. Returns 0 always,
  * also when there is no connection. Returns within milliseconds unless a
  * callback is running, whose return it waits for; a request blocked in a
- * send on another thread is ended at once (it returns a socket error). No ServerBreakCallback
- * results from it. From inside a callback it closes the connection without
- * waiting for the calling thread, which ends when its callback returns; the
- * next ConnectServer or DisconnectServer reaps it. Messages received but not
- * yet delivered are kept and delivered on the next connection. */
+ * send on another thread is ended at once (it returns a socket error). No
+ * ServerBreakCallback results from it. From inside a callback it closes the
+ * connection without waiting for the calling thread, which ends when its
+ * callback returns; the next ConnectServer or DisconnectServer reaps it.
+ * Messages received but not yet delivered are kept and delivered on the next
+ * connection. */
 VORNMT_API int32_t VORNMT_CALL DisconnectServer(void);
 
 /* ---- Callback registration ------------------------------------------- */

@@ -23,8 +23,9 @@ int SendMessageText(platform::SocketHandle socket, const std::string& text,
 // and detaches it, under the send lock, before closing it, so a request never
 // sends on a handle that was closed under it (and that the application may
 // already have been given again for a file or another socket). Requests run
-// on application threads and in callbacks; Attach, Refuse and Detach run on
-// the thread that connects or disconnects.
+// on application threads and in callbacks; Attach and Detach run on the
+// thread that connects or disconnects, Refuse also in a callback that
+// disconnects.
 class OutboundSocket {
 public:
     OutboundSocket() = default;
