@@ -44,9 +44,7 @@ platform::RecursiveLock& ClientState::LifecycleLock() {
 void ClientState::LetGoAfterFork_locked() {
     owner_process_.store(0);
     stop_.store(true);
-    // Refused, not detached: a parent's thread may have held the send lock
-    // at the fork.
-    outbound_.Refuse();
+    outbound_.RenewAfterFork();
     receive_thread_.Forget();
     dispatch_thread_.Forget();
     context_.queue.RenewAfterFork();

@@ -1,28 +1,22 @@
 #include "requests/send_message_text.h"
 
-#include "platform/lock.h"
-
 namespace vornmt::requests {
 namespace {
 
-// Held while one message goes out, and while the connection attaches or
-// detaches its socket; callers may hold a callback slot's lock (a request
-// made from a callback), never the other way round. Never destroyed: a
-// callback may still send while the process exits, before the unload
-// teardown has stopped the worker threads.
-platform::RecursiveLock& SendLock() {
+// Serialises SendMessageText calls on sockets no OutboundSocket owns (tests,
+// tools); callers may hold a callback slot's lock, never the other way round.
+// Never destroyed, so a send during process exit never meets a destroyed lock.
+platform::RecursiveLock& StandaloneSendLock() {
     static platform::RecursiveLock* const lock = new platform::RecursiveLock;
     return *lock;
 }
 
-}  // namespace
-
-int SendMessageText(platform::SocketHandle socket, const std::string& text, platform::SocketWakeup* cancel) {
+// The send itself; the caller holds the lock that keeps messages whole.
+int SendWhole(platform::SocketHandle socket, const std::string& text, platform::SocketWakeup* cancel) {
     if (socket == platform::kInvalidSocket) return platform::kWsaNotConnected;
     // The NUL goes out with the text, in the same sends.
     const char* data = text.c_str();
     std::size_t left = text.size() + 1;
-    platform::LockGuard guard(SendLock());
     while (left > 0) {
         int error = 0;
         long sent = platform::Send(socket, data, left, &error);
@@ -44,8 +38,15 @@ int SendMessageText(platform::SocketHandle socket, const std::string& text, plat
     return 0;
 }
 
+}  // namespace
+
+int SendMessageText(platform::SocketHandle socket, const std::string& text) {
+    platform::LockGuard guard(StandaloneSendLock());
+    return SendWhole(socket, text, nullptr);
+}
+
 void OutboundSocket::Attach(platform::SocketHandle socket, platform::SocketWakeup* cancel) {
-    platform::LockGuard guard(SendLock());
+    platform::LockGuard guard(send_lock_);
     socket_ = socket;
     cancel_ = cancel;
     accepting_.store(true);
@@ -53,16 +54,20 @@ void OutboundSocket::Attach(platform::SocketHandle socket, platform::SocketWakeu
 
 void OutboundSocket::Detach() {
     Refuse();
-    platform::LockGuard guard(SendLock());
+    platform::LockGuard guard(send_lock_);
     socket_ = platform::kInvalidSocket;
     cancel_ = nullptr;
 }
 
+void OutboundSocket::RenewAfterFork() {
+    send_lock_.RenewAfterFork();
+    Detach();
+}
+
 int OutboundSocket::Send(const std::string& text) const {
-    // The lock is re-entrant: SendMessageText takes it once more.
-    platform::LockGuard guard(SendLock());
+    platform::LockGuard guard(send_lock_);
     if (!accepting_.load()) return platform::kWsaNotConnected;
-    return SendMessageText(socket_, text, cancel_);
+    return SendWhole(socket_, text, cancel_);
 }
 
 }  // namespace vornmt::requests
