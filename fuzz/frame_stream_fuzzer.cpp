@@ -14,7 +14,8 @@ namespace {
 
 constexpr std::size_t kBound = 64;  // small, so the fuzzer reaches the oversize path
 
-// The texts the stream holds: every NUL ends one; longer texts are dropped.
+// The texts the stream holds: every NUL ends one; a longer text is replaced
+// by the oversize marker.
 std::vector<std::string> ReferenceCut(const std::string& stream, int* oversized) {
     std::vector<std::string> texts;
     std::size_t start = 0;
@@ -22,10 +23,18 @@ std::vector<std::string> ReferenceCut(const std::string& stream, int* oversized)
     std::size_t nul;
     while ((nul = stream.find('\0', start)) != std::string::npos) {
         std::string text = stream.substr(start, nul - start);
-        if (text.size() > kBound) ++*oversized; else texts.push_back(text);
+        if (text.size() > kBound) {
+            ++*oversized;
+            texts.push_back(vornmt::transport::OversizedMarker());
+        } else {
+            texts.push_back(text);
+        }
         start = nul + 1;
     }
-    if (stream.size() - start > kBound) ++*oversized;
+    if (stream.size() - start > kBound) {
+        ++*oversized;
+        texts.push_back(vornmt::transport::OversizedMarker());
+    }
     return texts;
 }
 

@@ -13,11 +13,16 @@
  *   - the dispatch thread parses messages and calls every other callback
  *     (frames, gestures, device information, resolution, message errors).
  * A callback runs while the library holds that callback's own slot lock, so
- * replacing a callback from another thread waits until a running call of it
- * has returned. Inside a callback an application may call every function of
- * this header except ConnectServer (which returns ERR_IN_CALLBACK there).
- * DisconnectServer from inside a callback stops the connection without
- * waiting for the calling thread.
+ * replacing a callback from an application thread waits until a running call
+ * of it has returned. Inside a callback an application may call every
+ * function of this header except ConnectServer (which returns ERR_IN_CALLBACK
+ * there); none of them waits there for a callback running on the other
+ * library thread. DisconnectServer from inside a callback stops the
+ * connection without waiting for the calling thread.
+ *
+ * Forking. A child process started with fork while the parent is connected
+ * inherits no connection: when it exits or disconnects, it closes its copies
+ * of the descriptors and leaves the parent's connection running.
  *
  * Pointers handed to a callback are valid only during that call.
  *
@@ -78,11 +83,22 @@ const int32_t DEVICE_INFO_TEXT_SIZE = 128;
 /* Bytes of TouchClientRequest::param, its NUL included. */
 const int32_t REQUEST_PARAM_SIZE = 128;
 /* Largest inbound message, in bytes, without its NUL. A longer one is
- * reported as ERR_BAD_MESSAGE and skipped up to its NUL. */
+ * skipped up to its NUL and reported as ERR_BAD_MESSAGE on the dispatch
+ * thread, in its place among the messages around it. */
 const int32_t MAX_MESSAGE_BYTES = 1 << 20;
 /* Deepest element nesting an inbound message may have (the invoke element
  * counts as level 1). A deeper one is reported as ERR_BAD_MESSAGE. */
 const int32_t MAX_MESSAGE_DEPTH = 64;
+/* Most elements, attributes and other markup nodes (comments, CDATA
+ * sections, declarations) an inbound message may hold, so that no message
+ * costs more than a few megabytes and milliseconds to read; a frame of
+ * MAX_FRAME_POINTS points holds about 2,100. A message with more is reported
+ * as ERR_BAD_MESSAGE. */
+const int32_t MAX_MESSAGE_NODES = 16384;
+/* Bytes of received messages the library holds between its two threads,
+ * each counted by the memory it takes. Above it the library stops reading
+ * and TCP slows the server down; nothing is dropped. */
+const int32_t MAX_QUEUED_BYTES = 16 << 20;
 
 /* ---- Status and error codes ------------------------------------------ */
 
@@ -272,25 +288,30 @@ extern "C" {
  * callback (then nothing changes). On failure no connection and no thread
  * is left behind, except after a thread start failure, which the next
  * ConnectServer or DisconnectServer cleans up.
- * Call ConnectServer and DisconnectServer from one application thread at a
- * time. */
+ * Calls of ConnectServer and DisconnectServer on several application threads
+ * at once are taken one after the other. */
 VORNMT_API int32_t VORNMT_CALL ConnectServer(const char* server_address, int32_t port);
 
 /* Closes the connection and ends both worker threads. Returns 0 always,
  * also when there is no connection. Returns within milliseconds unless a
- * callback is running, whose return it waits for. No ServerBreakCallback
- * results from it. From inside a callback it closes the connection without
- * waiting for the calling thread, which ends when its callback returns; the
- * next ConnectServer or DisconnectServer reaps it. Messages received but not
- * yet delivered are kept and delivered on the next connection. */
+ * callback is running, whose return it waits for; a request blocked in a
+ * send on another thread is ended at once (it returns a socket error). No
+ * ServerBreakCallback results from it. From inside a callback it closes the
+ * connection without waiting for the calling thread, which ends when its
+ * callback returns; the next ConnectServer or DisconnectServer reaps it.
+ * Messages received but not yet delivered are kept and delivered on the next
+ * connection. */
 VORNMT_API int32_t VORNMT_CALL DisconnectServer(void);
 
 /* ---- Callback registration ------------------------------------------- */
 /* Each setter stores callback (null stops the deliveries) and user_data,
  * and returns the previously stored callback. Registrations survive
  * disconnects and new connections. Any thread may call them, a callback
- * included; once a setter has returned (outside that slot's own callback),
- * the old callback is neither running nor called again. */
+ * included. Called outside a callback, a setter returns once a running call
+ * of the old callback has ended: the old callback is then neither running nor
+ * called again. Called from inside a callback, it waits for nothing: later
+ * events go to the new callback, but a call of the old one that already runs
+ * on the other library thread may still be under way. */
 
 VORNMT_API Vorn_SDK_MultiTouch::PointFrameCallback VORNMT_CALL
 SetOnReceivePointFrame(Vorn_SDK_MultiTouch::PointFrameCallback callback, void* user_data);
@@ -310,9 +331,12 @@ SetOnGetDeviceInfo(Vorn_SDK_MultiTouch::DeviceInfoCallback callback, void* user_
 /* ---- Requests -------------------------------------------------------- */
 /* Each request sends one message on the calling thread and waits for no
  * answer. Returns ERR_NONE when the whole message was handed to the socket,
- * 10057 (not connected) when there is no connection (nothing is sent), or
- * the Windows Sockets error number of the failed send. Messages sent from
- * several threads at once never interleave. May be called from callbacks. */
+ * 10057 (not connected) when there is no connection or a disconnect has begun
+ * (nothing is sent), or the Windows Sockets error number of the failed send
+ * (such as 10058 for a send cut short by DisconnectServer). A
+ * request never sends on a connection other than the one open when it began.
+ * Messages sent from several threads at once never interleave. May be called
+ * from callbacks. */
 
 /* Subscribes: sends type, app_key_id and param together with the
  * executable's base name, the process id and the protocol version 259. */

@@ -3,13 +3,37 @@
 namespace vornmt::client {
 namespace {
 
+// Calls into the application running on this thread; a thread inside a
+// callback must never wait for another slot's call lock.
+thread_local int callbacks_running = 0;
+
+struct CallbackScope {
+    CallbackScope() { ++callbacks_running; }
+    ~CallbackScope() { --callbacks_running; }
+    CallbackScope(const CallbackScope&) = delete;
+    CallbackScope& operator=(const CallbackScope&) = delete;
+};
+
 template <typename Callback>
 Callback Exchange(CallbackSlot<Callback>& slot, Callback callback, void* user_data) {
-    platform::LockGuard guard(slot.lock);
-    Callback previous = slot.callback;
-    slot.callback = callback;
-    slot.user_data = user_data;
+    Callback previous;
+    {
+        platform::LockGuard pair(slot.pair_lock);
+        previous = slot.callback;
+        slot.callback = callback;
+        slot.user_data = user_data;
+    }
+    // A call that began before the exchange holds the call lock until it
+    // returns; every later one reads the new pair.
+    if (callbacks_running == 0) platform::LockGuard wait_for_running_call(slot.call_lock);
     return previous;
+}
+
+template <typename Callback>
+void ReadPair(CallbackSlot<Callback>& slot, Callback* callback, void** user_data) {
+    platform::LockGuard pair(slot.pair_lock);
+    *callback = slot.callback;
+    *user_data = slot.user_data;
 }
 
 }  // namespace
@@ -35,10 +59,14 @@ mt::DeviceInfoCallback CallbackRegistry::SetDeviceInfo(mt::DeviceInfoCallback ca
 }
 
 ResolutionTarget CallbackRegistry::ExchangeResolution(ResolutionTarget target) {
-    platform::LockGuard guard(resolution_.lock);
-    ResolutionTarget previous{resolution_.callback, resolution_.user_data};
-    resolution_.callback = target.callback;
-    resolution_.user_data = target.user_data;
+    ResolutionTarget previous{nullptr, nullptr};
+    {
+        platform::LockGuard pair(resolution_.pair_lock);
+        previous = {resolution_.callback, resolution_.user_data};
+        resolution_.callback = target.callback;
+        resolution_.user_data = target.user_data;
+    }
+    if (callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
     return previous;
 }
 
@@ -48,10 +76,14 @@ template <typename Callback, typename... Args>
 void CallbackRegistry::DeliverGuarded(CallbackSlot<Callback>& slot, Args... args) {
     bool threw = false;
     {
-        platform::LockGuard guard(slot.lock);
-        if (slot.callback != nullptr) {
+        platform::LockGuard call(slot.call_lock);
+        Callback callback;
+        void* user_data;
+        ReadPair(slot, &callback, &user_data);
+        if (callback != nullptr) {
+            CallbackScope scope;
             try {
-                slot.callback(args..., slot.user_data);
+                callback(args..., user_data);
             } catch (...) {
                 threw = true;
             }
@@ -74,8 +106,13 @@ void CallbackRegistry::DeliverResolution(int x, int y) { DeliverGuarded(resoluti
 void CallbackRegistry::DeliverServerBreak() { DeliverGuarded(server_break_, static_cast<void*>(nullptr)); }
 
 void CallbackRegistry::ReportError(int code) {
-    platform::LockGuard guard(error_.lock);
-    if (error_.callback != nullptr) error_.callback(code, error_.user_data);
+    platform::LockGuard call(error_.call_lock);
+    mt::ErrorCallback callback;
+    void* user_data;
+    ReadPair(error_, &callback, &user_data);
+    if (callback == nullptr) return;
+    CallbackScope scope;
+    callback(code, user_data);
 }
 
 }  // namespace vornmt::client

@@ -1,7 +1,10 @@
-// The application's callbacks: six slots, each a callback, its user_data and a
-// re-entrant lock held for the whole of every call into that callback. Setters
-// run on application threads; deliveries on the receive and dispatch threads.
-// A delivery holds only its own slot's lock, so the library never holds two.
+// The application's callbacks: six slots, each a callback, its user_data, a
+// re-entrant call lock held for the whole of every call into that callback,
+// and a pair lock held only while the pair is read or replaced. Setters run on
+// any thread; deliveries on the receive and dispatch threads. A delivery holds
+// its own slot's call lock, and the pair lock inside it for a moment; nothing
+// is called under a pair lock, so no two deliveries or setters can wait for
+// each other.
 #pragma once
 
 #include <VornMTClient.h>
@@ -16,7 +19,8 @@ template <typename Callback>
 struct CallbackSlot {
     Callback callback = nullptr;
     void* user_data = nullptr;
-    platform::RecursiveLock lock;  // guards callback and user_data, held during calls
+    platform::RecursiveLock pair_lock;  // guards callback and user_data, never held during a call
+    platform::RecursiveLock call_lock;  // held during every call of the callback
 };
 
 struct ResolutionTarget {
@@ -30,7 +34,10 @@ public:
     CallbackRegistry(const CallbackRegistry&) = delete;
     CallbackRegistry& operator=(const CallbackRegistry&) = delete;
 
-    // Each setter stores the pair and returns the previous callback.
+    // Each setter stores the pair and returns the previous callback. Outside
+    // a callback it then waits until a running call of the slot's callback
+    // has returned; inside one (on any thread) it waits for nothing, so two
+    // callbacks replacing each other's slot never wait for each other.
     mt::PointFrameCallback SetPointFrame(mt::PointFrameCallback callback, void* user_data);
     mt::GestureCallback SetGesture(mt::GestureCallback callback, void* user_data);
     mt::ServerBreakCallback SetServerBreak(mt::ServerBreakCallback callback, void* user_data);

@@ -1,6 +1,7 @@
 #include "client/client_state.h"
 
 #include "platform/library_hooks.h"
+#include "platform/process_identity.h"
 
 namespace vornmt::client {
 namespace {
@@ -12,45 +13,100 @@ constexpr const char* kDefaultServerAddress = "127.0.0.1";
 ClientState::ClientState(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points)
     : context_{stop_, socket_, wakeup_, queue, registry, points} {}
 
-ClientState::~ClientState() { Teardown(); }
-
-void ClientState::Teardown() {
-    stop_.store(true);
-    wakeup_.Signal();
+ClientState::~ClientState() {
     if (platform::ProcessIsExiting()) {
         // The system has already ended the worker threads, may hold locks they
         // held, and this runs under the loader's lock, where the socket layer
         // must not be cleaned up: wait for nothing, release nothing.
+        stop_.store(true);
         receive_thread_.Abandon();
         dispatch_thread_.Abandon();
         return;
     }
+    platform::LockGuard guard(LifecycleLock());
+    Teardown_locked();
+}
+
+bool ClientState::InheritedThroughFork() const {
+    std::uint32_t owner = owner_process_.load();
+    return owner != 0 && owner != platform::CurrentProcessId();
+}
+
+platform::RecursiveLock& ClientState::LifecycleLock() {
+    // A parent's thread may have held the lock when the process forked.
+    if (InheritedThroughFork()) lifecycle_lock_.RenewAfterFork();
+    return lifecycle_lock_;
+}
+
+// A forked child owns copies of the descriptors but shares the parent's
+// connection and wake-up: shutting the socket down or signalling would end or
+// wake the parent's connection. Only the child's own copies are closed.
+void ClientState::LetGoAfterFork_locked() {
+    owner_process_.store(0);
+    stop_.store(true);
+    outbound_.RenewAfterFork();
+    receive_thread_.Forget();
+    dispatch_thread_.Forget();
+    context_.queue.RenewAfterFork();
+    platform::SocketHandle socket = socket_.exchange(platform::kInvalidSocket);
+    if (socket != platform::kInvalidSocket) platform::CloseSocket(socket);
+    wakeup_.Close();
+    send_cancel_.Close();
+}
+
+// From a callback: the calling thread cannot wait for itself. The socket stays
+// open (an application-thread teardown closes it only after joining this
+// thread), so shutting it down here is safe.
+void ClientState::StopFromCallback() {
+    stop_.store(true);
+    outbound_.Refuse();
+    send_cancel_.Signal();
+    wakeup_.Signal();
     context_.queue.WakeAll();
-    // Ending the stream lets the server see the disconnect at once and wakes a
-    // callback blocked in a send to a server that stopped reading.
     platform::SocketHandle socket = socket_.load();
     if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
-    if (transport::OnWorkerThread()) {
-        // Called from a callback: this thread cannot wait for itself; handles
-        // and socket are released by the next teardown.
+}
+
+void ClientState::Teardown_locked() {
+    if (InheritedThroughFork()) {
+        LetGoAfterFork_locked();
         return;
     }
+    stop_.store(true);
+    outbound_.Refuse();
+    // Ends a send waiting for room on a server that stopped reading, on any
+    // thread, so that Detach below never waits for the server.
+    send_cancel_.Signal();
+    wakeup_.Signal();
+    context_.queue.WakeAll();
+    // Ending the stream lets the server see the disconnect at once.
+    platform::SocketHandle socket = socket_.load();
+    if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
     receive_thread_.Join();
     dispatch_thread_.Join();
     ReleaseSocket();
 }
 
 void ClientState::ReleaseSocket() {
+    // No request can be sending once the socket is detached, so the handle
+    // number cannot be reused under one.
+    outbound_.Detach();
     platform::SocketHandle socket = socket_.exchange(platform::kInvalidSocket);
     if (socket == platform::kInvalidSocket) return;
     platform::CloseSocket(socket);
     wakeup_.Close();
+    send_cancel_.Close();
     platform::CleanupSocketLayer();
 }
 
 int ClientState::Connect(const char* server_address, std::int32_t port) {
     if (transport::OnWorkerThread()) return Vorn_SDK_MultiTouch::ERR_IN_CALLBACK;
-    Teardown();
+    platform::LockGuard guard(LifecycleLock());
+    return Connect_locked(server_address, port);
+}
+
+int ClientState::Connect_locked(const char* server_address, std::int32_t port) {
+    Teardown_locked();
     stop_.store(false);
     server_address_ = server_address != nullptr ? server_address : kDefaultServerAddress;
 
@@ -63,12 +119,18 @@ int ClientState::Connect(const char* server_address, std::int32_t port) {
     }
     error = platform::ConnectIpv4(socket, server_address_.c_str(), static_cast<std::uint16_t>(port & 0xFFFF));
     if (error == 0) error = wakeup_.Open();
+    if (error == 0) error = send_cancel_.Open();
     if (error != 0) {
+        wakeup_.Close();
         platform::CloseSocket(socket);
         platform::CleanupSocketLayer();
         return error;
     }
+    // Sends wait for room themselves, where a disconnect can end the wait.
+    platform::SetNonBlocking(socket);
     socket_.store(socket);
+    owner_process_.store(platform::CurrentProcessId());
+    outbound_.Attach(socket, &send_cancel_);
     platform::KeepLibraryLoaded();
 
     // A thread that fails to start leaves the connection half-started; the
@@ -78,6 +140,13 @@ int ClientState::Connect(const char* server_address, std::int32_t port) {
     return dispatch_thread_.Start(transport::RunDispatchThread, &context_);
 }
 
-void ClientState::Disconnect() { Teardown(); }
+void ClientState::Disconnect() {
+    if (transport::OnWorkerThread()) {
+        StopFromCallback();
+        return;
+    }
+    platform::LockGuard guard(LifecycleLock());
+    Teardown_locked();
+}
 
 }  // namespace vornmt::client

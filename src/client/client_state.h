@@ -1,7 +1,9 @@
 // The one connection of the process: its socket, its two worker threads, the
 // stop flag and the server address. Connect and Disconnect run on application
-// threads (one at a time); the worker threads read the stop flag and the
-// socket, which is why both are atomic.
+// threads, one at a time under the lifecycle lock; Disconnect also runs from
+// callbacks on the worker threads, without that lock. The worker threads read
+// the stop flag and the socket, which is why both are atomic; requests reach
+// the socket only through the outbound socket, under the send lock.
 #pragma once
 
 #include <atomic>
@@ -9,9 +11,11 @@
 #include <string>
 
 #include "client/callback_registry.h"
+#include "platform/lock.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "platform/threads.h"
+#include "requests/send_message_text.h"
 #include "transport/message_queue.h"
 #include "transport/point_buffer.h"
 #include "transport/worker_threads.h"
@@ -33,9 +37,13 @@ public:
     // connection without waiting; the next teardown reaps the threads.
     void Disconnect();
 
+    // Where requests send: 10057 once a stop was asked for or without a
+    // connection.
+    const requests::OutboundSocket& outbound() const { return outbound_; }
+
     // The connected socket, or kInvalidSocket when there is none or a stop
     // was asked for (a disconnect from a callback leaves the handle to be
-    // released later). Read by requests without a lock.
+    // released later). For tests; requests go through outbound().
     platform::SocketHandle socket() const {
         return stop_.load() ? platform::kInvalidSocket : socket_.load();
     }
@@ -44,12 +52,26 @@ public:
     bool has_worker_threads() const { return receive_thread_.running() || dispatch_thread_.running(); }
 
 private:
-    void Teardown();
+    platform::RecursiveLock& LifecycleLock();
+    int Connect_locked(const char* server_address, std::int32_t port);
+    void Teardown_locked();
+    void StopFromCallback();
     void ReleaseSocket();
+    bool InheritedThroughFork() const;
+    void LetGoAfterFork_locked();
 
+    // Serialises Connect, Disconnect and the unload on application threads.
+    // Never taken on a worker thread, so a callback's disconnect never waits
+    // for it (a teardown holding it is waiting for that callback to end).
+    platform::RecursiveLock lifecycle_lock_;
     std::atomic<bool> stop_{false};
     std::atomic<platform::SocketHandle> socket_{platform::kInvalidSocket};
-    platform::SocketWakeup wakeup_;
+    requests::OutboundSocket outbound_;
+    // The process that connected (0: none): after a fork the child holds
+    // copies of the socket, the wake-up and the locks, but none of the threads.
+    std::atomic<std::uint32_t> owner_process_{0};
+    platform::SocketWakeup wakeup_;       // wakes the receive thread
+    platform::SocketWakeup send_cancel_;  // ends sends waiting for room; never cleared
     platform::WorkerThread receive_thread_;
     platform::WorkerThread dispatch_thread_;
     std::string server_address_;

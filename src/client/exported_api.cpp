@@ -67,20 +67,20 @@ VORNMT_API mt::DeviceInfoCallback VORNMT_CALL SetOnGetDeviceInfo(mt::DeviceInfoC
 }
 
 VORNMT_API int32_t VORNMT_CALL SendRequest(const mt::TouchClientRequest& request) {
-    return RunRequest([&] { return vornmt::requests::SendRequest(Library().connection.socket(), request); });
+    return RunRequest([&] { return vornmt::requests::SendRequest(Library().connection.outbound(), request); });
 }
 
 VORNMT_API int32_t VORNMT_CALL SendThreshold(int32_t move_threshold) {
-    return RunRequest([&] { return vornmt::requests::SendThreshold(Library().connection.socket(), move_threshold); });
+    return RunRequest([&] { return vornmt::requests::SendThreshold(Library().connection.outbound(), move_threshold); });
 }
 
 VORNMT_API int32_t VORNMT_CALL SetRawDataResolution(int32_t x, int32_t y) {
-    return RunRequest([&] { return vornmt::requests::SetRawDataResolution(Library().connection.socket(), x, y); });
+    return RunRequest([&] { return vornmt::requests::SetRawDataResolution(Library().connection.outbound(), x, y); });
 }
 
 VORNMT_API int32_t VORNMT_CALL GetServerResolution(mt::ResolutionCallback callback, void* user_data) {
     return RunRequest([&] {
-        return vornmt::requests::GetServerResolution(Library().connection.socket(), Library().registry,
+        return vornmt::requests::GetServerResolution(Library().connection.outbound(), Library().registry,
                                                      {callback, user_data});
     });
 }

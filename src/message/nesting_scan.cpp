@@ -157,6 +157,16 @@ bool ProcessingInstructionIsPlain(std::string_view construct) {
     return true;
 }
 
+// Counts the nodes TinyXML would build, against kMaxMessageNodes.
+class NodeBudget {
+public:
+    // False once the text holds more nodes than the bound.
+    bool Spend() { return ++nodes_ <= kMaxMessageNodes; }
+
+private:
+    int nodes_ = 0;
+};
+
 }  // namespace
 
 int MeasureNesting(std::string_view text, int limit) {
@@ -167,6 +177,7 @@ int MeasureNesting(std::string_view text, int limit) {
 
     int depth = 0;
     int deepest = 0;
+    NodeBudget budget;
     std::size_t at = 0;
     // Between markup TinyXML reads text (at the top level it stops at text,
     // which is no deeper either).
@@ -176,6 +187,11 @@ int MeasureNesting(std::string_view text, int limit) {
         }
         // The byte after '<' tells the kinds apart (text holds no NUL).
         const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        // Every construct below but an end tag is a node of its own.
+        const bool end_tag = next == '/' && depth > 0;
+        if (!end_tag && !budget.Spend()) {
+            return kNestingRefused;
+        }
         if (next == '!' && StartsWith(text, at, "<!--")) {
             at = After(text, "-->", at + 4);
         } else if (next == '!' && StartsWith(text, at, "<![CDATA[")) {
@@ -186,7 +202,7 @@ int MeasureNesting(std::string_view text, int limit) {
                 return kNestingRefused;
             }
             at = end == kNotFound ? kNotFound : end + 1;
-        } else if (next == '/' && depth > 0) {
+        } else if (end_tag) {
             // TinyXML either closes the open element here or stops with an error.
             --depth;
             at = After(text, ">", at + 2);
@@ -207,7 +223,7 @@ int MeasureNesting(std::string_view text, int limit) {
                         break;
                     }
                 } else if (c == '=') {
-                    if (++attributes > kMaxAttributesPerElement) {
+                    if (++attributes > kMaxAttributesPerElement || !budget.Spend()) {
                         return kNestingRefused;
                     }
                 } else if (c == '<') {

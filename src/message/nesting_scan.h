@@ -4,6 +4,8 @@
 // dispatch thread's stack. Pure function, any thread.
 #pragma once
 
+#include <VornMTClient.h>
+
 #include <string_view>
 
 namespace vornmt::message {
@@ -16,6 +18,14 @@ constexpr int kNestingRefused = -1;
 // on one element would keep the dispatch thread busy for many seconds; the
 // message format uses at most two.
 constexpr int kMaxAttributesPerElement = 16;
+
+// Most nodes one message may make TinyXML build: elements, attributes,
+// comments, CDATA sections and other "<!"/"<?" constructs together. Each
+// costs TinyXML a few hundred bytes and its share of the parse time, so a
+// megabyte of "<a/>" would build a document of about a hundred megabytes;
+// with this bound a message costs a few megabytes and milliseconds at most.
+// A frame of MAX_FRAME_POINTS points has about 2,100 such nodes.
+constexpr int kMaxMessageNodes = Vorn_SDK_MultiTouch::MAX_MESSAGE_NODES;
 
 // Returns the deepest element nesting of `text` (an element at the top level
 // is at depth 1, a self-closing element counts for its own level), or
@@ -41,7 +51,7 @@ constexpr int kMaxAttributesPerElement = 16;
 // "<?xml"), a lead byte not followed by as many continuation bytes as TinyXML
 // steps over, since TinyXML would then swallow the '<' or quote after it.
 // Refusing costs nothing in practice: a well-formed message holds none of
-// these.
+// these. A text with more than kMaxMessageNodes nodes is refused as well.
 int MeasureNesting(std::string_view text, int limit);
 
 }  // namespace vornmt::message

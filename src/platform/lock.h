@@ -16,6 +16,10 @@ public:
 
     void Lock();
     void Unlock();
+    // In a forked child: replaces the native lock, which a thread of the
+    // parent may have held at the fork, with a new one, and leaves the copy
+    // undestroyed.
+    void RenewAfterFork();
 
 private:
     friend class Condition;
@@ -46,6 +50,10 @@ public:
     // Releases `lock` while asleep; may wake spuriously, so callers loop.
     void Wait(RecursiveLock& lock);
     void NotifyAll();
+    // In a forked child: the copy lists the parent's waiters, and signalling
+    // or destroying it can wait for them for ever; replaces it with a new
+    // condition and leaves the copy undestroyed.
+    void RenewAfterFork();
 
 private:
     struct Native;

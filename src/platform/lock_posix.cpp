@@ -1,9 +1,21 @@
 #include <condition_variable>
 #include <mutex>
+#include <vector>
 
 #include "platform/lock.h"
 
 namespace vornmt::platform {
+namespace {
+
+// Natives a forked child replaced: never destroyed, yet still reachable, so
+// leak checkers do not count them.
+template <typename Native>
+void KeepUndestroyed(std::unique_ptr<Native>& native) {
+    static auto* const kept = new std::vector<void*>;
+    kept->push_back(native.release());
+}
+
+}  // namespace
 
 struct RecursiveLock::Native {
     std::recursive_mutex mutex;
@@ -13,6 +25,11 @@ RecursiveLock::RecursiveLock() : native_(new Native) {}
 RecursiveLock::~RecursiveLock() = default;
 void RecursiveLock::Lock() { native_->mutex.lock(); }
 void RecursiveLock::Unlock() { native_->mutex.unlock(); }
+
+void RecursiveLock::RenewAfterFork() {
+    KeepUndestroyed(native_);
+    native_.reset(new Native);
+}
 
 struct Condition::Native {
     std::condition_variable_any condition;
@@ -28,5 +45,10 @@ void Condition::Wait(RecursiveLock& lock) {
 }
 
 void Condition::NotifyAll() { native_->condition.notify_all(); }
+
+void Condition::RenewAfterFork() {
+    KeepUndestroyed(native_);
+    native_.reset(new Native);
+}
 
 }  // namespace vornmt::platform

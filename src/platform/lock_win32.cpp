@@ -14,6 +14,13 @@ RecursiveLock::~RecursiveLock() { ::DeleteCriticalSection(&native_->section); }
 void RecursiveLock::Lock() { ::EnterCriticalSection(&native_->section); }
 void RecursiveLock::Unlock() { ::LeaveCriticalSection(&native_->section); }
 
+// Windows has no fork; kept for the common interface.
+void RecursiveLock::RenewAfterFork() {
+    static_cast<void>(native_.release());
+    native_.reset(new Native);
+    ::InitializeCriticalSection(&native_->section);
+}
+
 // A condition variable needs no clean-up.
 struct Condition::Native {
     CONDITION_VARIABLE condition;
@@ -27,5 +34,11 @@ void Condition::Wait(RecursiveLock& lock) {
 }
 
 void Condition::NotifyAll() { ::WakeAllConditionVariable(&native_->condition); }
+
+void Condition::RenewAfterFork() {
+    static_cast<void>(native_.release());
+    native_.reset(new Native);
+    ::InitializeConditionVariable(&native_->condition);
+}
 
 }  // namespace vornmt::platform

@@ -21,8 +21,11 @@ public:
     // Returns 0 or an error number.
     int Open();
     void Close();
-    // Any thread; stays signalled until Close.
+    // Any thread; stays signalled until Clear or Close.
     void Signal();
+    // The waiter's thread: takes back every signal given so far, so that a
+    // wake-up that asks for nothing cannot keep WaitReadable returning.
+    void Clear();
 
     // The native object the waiter watches (a pipe end on POSIX, a
     // self-connected UDP socket on Windows).
@@ -33,11 +36,15 @@ private:
     std::intptr_t write_end_;
 };
 
-enum class WaitResult { kReadable, kWoken, kTimedOut, kFailed };
+enum class WaitResult { kReadable, kWritable, kWoken, kTimedOut, kFailed };
 
 // Waits until `socket` has data (or an end of stream or error to report), the
 // wake-up is signalled, or `timeout_ms` passes (-1: no time-out). On kFailed
 // *error holds the number. Interrupted waits are retried.
 WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error);
+
+// The same for room to send: kWritable once `socket` takes more bytes (or has
+// an error for the next send to report), kWoken when the wake-up is signalled.
+WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error);
 
 }  // namespace vornmt::platform

@@ -28,11 +28,21 @@ void SocketWakeup::Close() {
 }
 
 void SocketWakeup::Signal() {
-    // The pipe is never drained, so one byte keeps it readable for good; a
-    // full pipe (EAGAIN) is signalled already.
+    // One byte keeps the pipe readable until Clear drains it; a full pipe
+    // (EAGAIN) is signalled already.
     if (write_end_ < 0) return;
     char byte = 1;
     while (::write(static_cast<int>(write_end_), &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+void SocketWakeup::Clear() {
+    if (read_end_ < 0) return;
+    char bytes[64];
+    for (;;) {
+        ssize_t n = ::read(static_cast<int>(read_end_), bytes, sizeof bytes);
+        if (n > 0 || (n < 0 && errno == EINTR)) continue;
+        return;  // empty (EAGAIN) or closed
     }
 }
 
@@ -53,6 +63,25 @@ WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
         }
         // Data, end of stream, hang-up or error: the next read tells which.
         return WaitResult::kReadable;
+    }
+}
+
+WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    pollfd watched[2] = {{static_cast<int>(socket), POLLOUT, 0}, {static_cast<int>(wakeup.watch_handle()), POLLIN, 0}};
+    for (;;) {
+        int ready = ::poll(watched, 2, timeout_ms);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            *error = ToWinsockError(errno);
+            return WaitResult::kFailed;
+        }
+        if (ready == 0) return WaitResult::kTimedOut;
+        if (watched[1].revents != 0) return WaitResult::kWoken;
+        if (watched[0].revents & POLLNVAL) {
+            *error = kWsaNotSocket;
+            return WaitResult::kFailed;
+        }
+        return WaitResult::kWritable;  // room, hang-up or error: the next send tells which
     }
 }
 

@@ -47,11 +47,19 @@ void SocketWakeup::Close() {
 }
 
 void SocketWakeup::Signal() {
-    // The datagram is never read, so one keeps the socket readable until
-    // Close; a send refused because earlier ones fill the buffer changes nothing.
+    // One datagram keeps the socket readable until Clear reads it; a send
+    // refused because earlier ones fill the buffer changes nothing.
     if (write_end_ == kNone) return;
     char byte = 1;
     ::send(Native(write_end_), &byte, 1, 0);
+}
+
+void SocketWakeup::Clear() {
+    if (read_end_ == kNone) return;
+    char bytes[64];
+    // Non-blocking: reads until nothing is left (WSAEWOULDBLOCK).
+    while (::recv(Native(read_end_), bytes, sizeof bytes, 0) > 0) {
+    }
 }
 
 WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
@@ -77,6 +85,33 @@ WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
         if (FD_ISSET(wake, &readable)) return WaitResult::kWoken;
         // Data, end of stream or a reset: the next read tells which.
         return WaitResult::kReadable;
+    }
+}
+
+WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    SOCKET data = static_cast<SOCKET>(socket);
+    SOCKET wake = Native(wakeup.watch_handle());
+    for (;;) {
+        fd_set readable, writable, failed;
+        FD_ZERO(&readable);
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(wake, &readable);
+        FD_SET(data, &writable);
+        FD_SET(data, &failed);
+        timeval limit{};
+        limit.tv_sec = timeout_ms / 1000;
+        limit.tv_usec = (timeout_ms % 1000) * 1000;
+        int ready = ::select(0, &readable, &writable, &failed, timeout_ms < 0 ? nullptr : &limit);
+        if (ready == SOCKET_ERROR) {
+            int code = ::WSAGetLastError();
+            if (code == WSAEINTR) continue;
+            *error = code;
+            return WaitResult::kFailed;
+        }
+        if (ready == 0) return WaitResult::kTimedOut;
+        if (FD_ISSET(wake, &readable)) return WaitResult::kWoken;
+        return WaitResult::kWritable;  // room or an error: the next send tells which
     }
 }
 

@@ -48,6 +48,11 @@ long Receive(SocketHandle socket, char* buffer, std::size_t capacity, int* error
 // the count, or -1 with *error set. Never raises SIGPIPE; retries interrupted calls.
 long Send(SocketHandle socket, const char* data, std::size_t length, int* error);
 
+// Makes every later send and receive on `socket` return 10035 (would block)
+// instead of waiting; the library then waits itself, where a disconnect can
+// wake it (a blocked send is not ended by a shutdown everywhere).
+void SetNonBlocking(SocketHandle socket);
+
 // Ends both directions without releasing the handle: the peer sees the end of
 // the stream and a blocked reader wakes up.
 void ShutdownSocket(SocketHandle socket);

@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -69,6 +70,11 @@ long Send(SocketHandle socket, const char* data, std::size_t length, int* error)
         *error = LastError();
         return -1;
     }
+}
+
+void SetNonBlocking(SocketHandle socket) {
+    int flags = ::fcntl(Fd(socket), F_GETFL, 0);
+    if (flags >= 0) ::fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK);
 }
 
 void ShutdownSocket(SocketHandle socket) { ::shutdown(Fd(socket), SHUT_RDWR); }

@@ -74,6 +74,11 @@ long Send(SocketHandle socket, const char* data, std::size_t length, int* error)
     }
 }
 
+void SetNonBlocking(SocketHandle socket) {
+    u_long non_blocking = 1;
+    ::ioctlsocket(Native(socket), FIONBIO, &non_blocking);
+}
+
 void ShutdownSocket(SocketHandle socket) { ::shutdown(Native(socket), SD_BOTH); }
 
 void CloseSocket(SocketHandle socket) { ::closesocket(Native(socket)); }

@@ -22,6 +22,9 @@ public:
     // Releases the handle without waiting, for a process that is exiting and
     // whose threads the system has already ended.
     void Abandon();
+    // Drops the handle without touching the thread: in a forked child the
+    // handle names a thread of the parent, which no call here may reach.
+    void Forget();
 
 private:
     void* native_ = nullptr;

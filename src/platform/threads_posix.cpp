@@ -67,4 +67,9 @@ void WorkerThread::Abandon() {
     native_ = nullptr;
 }
 
+void WorkerThread::Forget() {
+    delete static_cast<pthread_t*>(native_);
+    native_ = nullptr;
+}
+
 }  // namespace vornmt::platform

@@ -55,4 +55,7 @@ void WorkerThread::Abandon() {
     native_ = nullptr;
 }
 
+// Windows has no fork; a handle is always this process's own.
+void WorkerThread::Forget() { Abandon(); }
+
 }  // namespace vornmt::platform

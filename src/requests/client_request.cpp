@@ -41,9 +41,8 @@ std::string BuildRequestMessage(const mt::TouchClientRequest& request) {
     return message::BuildInvokeWithObject("send_request", object);
 }
 
-int SendRequest(platform::SocketHandle socket, const mt::TouchClientRequest& request) {
-    if (socket == platform::kInvalidSocket) return platform::kWsaNotConnected;
-    return SendMessageText(socket, BuildRequestMessage(request));
+int SendRequest(const OutboundSocket& target, const mt::TouchClientRequest& request) {
+    return target.Send(BuildRequestMessage(request));
 }
 
 }  // namespace vornmt::requests

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/sockets.h"
+#include "requests/send_message_text.h"
 
 namespace vornmt::requests {
 
@@ -19,6 +19,7 @@ std::string FormatAppKeyId(const Vorn_SDK_MultiTouch::TouchGuid& key);
 // The "send_request" message text (without its NUL).
 std::string BuildRequestMessage(const Vorn_SDK_MultiTouch::TouchClientRequest& request);
 
-int SendRequest(platform::SocketHandle socket, const Vorn_SDK_MultiTouch::TouchClientRequest& request);
+// Returns 0, 10057 without a connection, or the failed send's error number.
+int SendRequest(const OutboundSocket& target, const Vorn_SDK_MultiTouch::TouchClientRequest& request);
 
 }  // namespace vornmt::requests

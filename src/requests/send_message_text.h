@@ -1,17 +1,62 @@
 // The one way outbound messages reach the wire: the text and its NUL, sent
-// whole on the application's calling thread.
+// whole on the application's calling thread, under the send lock.
 #pragma once
 
+#include <atomic>
 #include <string>
 
+#include "platform/lock.h"
+#include "platform/socket_wait.h"
 #include "platform/sockets.h"
 
 namespace vornmt::requests {
 
-// Sends `text` and one NUL byte, continuing after partial sends until all of
-// it is out. A send lock keeps two threads' messages from interleaving.
-// Returns 0, 10057 (not connected, nothing sent) for an invalid socket, or
-// the socket error number of the failed send.
+// Sends `text` and one NUL byte on a blocking socket, continuing after
+// partial sends until all of it is out. A send lock keeps two threads'
+// messages from interleaving. Returns 0, 10057 (not connected, nothing sent)
+// for an invalid socket, or the socket error number of the failed send.
 int SendMessageText(platform::SocketHandle socket, const std::string& text);
+
+// The socket requests send on, with its send lock. The connection attaches
+// it after connecting and detaches it, under the send lock, before closing
+// it, so a request never sends on a handle that was closed under it (and that
+// the application may already have been given again for a file or another
+// socket). A send waits for room itself (the socket is non-blocking) beside a
+// cancel wake-up, returning 10058 when it is signalled. The send lock also
+// keeps messages of several threads whole; a request made from a callback
+// holds a slot's lock around it, never the other way round. Requests run on
+// application threads and in callbacks; Attach and Detach run on the thread
+// that connects or disconnects, Refuse also in a callback that disconnects.
+class OutboundSocket {
+public:
+    OutboundSocket() = default;
+    // A fixed socket, for sending on a socket nobody detaches (tests, tools).
+    explicit OutboundSocket(platform::SocketHandle socket) : socket_(socket), accepting_(true) {}
+    OutboundSocket(const OutboundSocket&) = delete;
+    OutboundSocket& operator=(const OutboundSocket&) = delete;
+
+    // `socket` is non-blocking; a send waiting for room ends when `cancel`
+    // is signalled.
+    void Attach(platform::SocketHandle socket, platform::SocketWakeup* cancel);
+    // From now on requests get 10057; one already sending goes on until the
+    // caller signals the cancel wake-up. Takes no lock, so a disconnect from
+    // a callback never waits for a blocked send.
+    void Refuse() { accepting_.store(false); }
+    // Waits for a send in progress (the caller has signalled the cancel
+    // wake-up, so it ends at once) and forgets the socket, which the caller
+    // then closes.
+    void Detach();
+    // In a forked child: a parent's thread may have held the send lock.
+    void RenewAfterFork();
+
+    // Sends the text and its NUL on the attached socket; 10057 without one.
+    int Send(const std::string& text) const;
+
+private:
+    mutable platform::RecursiveLock send_lock_;
+    platform::SocketHandle socket_ = platform::kInvalidSocket;  // under send_lock_
+    platform::SocketWakeup* cancel_ = nullptr;                  // under send_lock_
+    std::atomic<bool> accepting_{false};
+};
 
 }  // namespace vornmt::requests

@@ -20,22 +20,21 @@ std::string BuildRawDataResolutionMessage(int x, int y) {
 
 std::string BuildResolutionQuery() { return message::BuildInvokeWithoutArguments("get_resolution"); }
 
-int SendThreshold(platform::SocketHandle socket, int move_threshold) {
-    if (socket == platform::kInvalidSocket) return platform::kWsaNotConnected;
-    return SendMessageText(socket, BuildThresholdMessage(move_threshold));
+int SendThreshold(const OutboundSocket& target, int move_threshold) {
+    return target.Send(BuildThresholdMessage(move_threshold));
 }
 
-int SetRawDataResolution(platform::SocketHandle socket, int x, int y) {
-    if (socket == platform::kInvalidSocket) return platform::kWsaNotConnected;
-    return SendMessageText(socket, BuildRawDataResolutionMessage(x, y));
+int SetRawDataResolution(const OutboundSocket& target, int x, int y) {
+    return target.Send(BuildRawDataResolutionMessage(x, y));
 }
 
-int GetServerResolution(platform::SocketHandle socket, client::CallbackRegistry& registry,
-                        client::ResolutionTarget target) {
-    if (socket == platform::kInvalidSocket) return platform::kWsaNotConnected;
+int GetServerResolution(const OutboundSocket& target, client::CallbackRegistry& registry,
+                        client::ResolutionTarget callback) {
     std::string query = BuildResolutionQuery();
-    client::ResolutionTarget previous = registry.ExchangeResolution(target);
-    int error = SendMessageText(socket, query);
+    // The slot lock is taken outside the send lock: a callback holds its
+    // slot's lock while it sends, so the reverse order could deadlock.
+    client::ResolutionTarget previous = registry.ExchangeResolution(callback);
+    int error = target.Send(query);
     if (error != 0) registry.ExchangeResolution(previous);
     return error;
 }

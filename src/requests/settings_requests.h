@@ -5,7 +5,7 @@
 #include <string>
 
 #include "client/callback_registry.h"
-#include "platform/sockets.h"
+#include "requests/send_message_text.h"
 
 namespace vornmt::requests {
 
@@ -14,12 +14,12 @@ std::string BuildRawDataResolutionMessage(int x, int y);
 std::string BuildResolutionQuery();
 
 // Each returns 0, 10057 without a connection, or the failed send's error number.
-int SendThreshold(platform::SocketHandle socket, int move_threshold);
-int SetRawDataResolution(platform::SocketHandle socket, int x, int y);
+int SendThreshold(const OutboundSocket& target, int move_threshold);
+int SetRawDataResolution(const OutboundSocket& target, int x, int y);
 
 // Stores `target` in the resolution slot before sending, so an answer that
 // arrives at once finds it; a failed send puts the earlier pair back.
-int GetServerResolution(platform::SocketHandle socket, client::CallbackRegistry& registry,
-                        client::ResolutionTarget target);
+int GetServerResolution(const OutboundSocket& target, client::CallbackRegistry& registry,
+                        client::ResolutionTarget callback);
 
 }  // namespace vornmt::requests

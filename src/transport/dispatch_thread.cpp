@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/stage_clock.h"
+#include "transport/message_framer.h"
 #include "transport/route_message.h"
 #include "transport/worker_threads.h"
 
@@ -29,7 +30,11 @@ void RunDispatchThread(void* raw_context) {
         platform::MarkStage(platform::Stage::kWoke);
         bool out_of_memory = false;
         try {
-            if (!text.empty()) RouteMessage(text, context.registry, context.points);  // adjacent NULs carry nothing
+            if (IsOversizedMarker(text)) {
+                context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+            } else if (!text.empty()) {  // adjacent NULs carry nothing
+                RouteMessage(text, context.registry, context.points);
+            }
         } catch (const std::bad_alloc&) {
             out_of_memory = true;
         } catch (...) {

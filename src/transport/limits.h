@@ -13,7 +13,7 @@ constexpr std::size_t kReadChunkBytes = 1023;
 constexpr std::size_t kMaxMessageBytes = static_cast<std::size_t>(Vorn_SDK_MultiTouch::MAX_MESSAGE_BYTES);
 // While the queue holds this many bytes or more, the receive thread stops
 // reading and TCP flow control slows the server down; nothing is dropped.
-constexpr std::size_t kMaxQueuedBytes = std::size_t{16} << 20;
+constexpr std::size_t kMaxQueuedBytes = static_cast<std::size_t>(Vorn_SDK_MultiTouch::MAX_QUEUED_BYTES);
 // The receive thread resumes once the dispatch thread has drained the queue
 // below this mark, so it does not wake for every message taken.
 constexpr std::size_t kResumeQueuedBytes = kMaxQueuedBytes / 2;

@@ -3,9 +3,13 @@
 namespace vornmt::transport {
 namespace {
 
-// What one queued text costs besides its bytes, so that a flood of empty
+// What one queued text costs besides its buffer, so that a flood of empty
 // texts is bounded too.
 constexpr std::size_t kPerTextBytes = sizeof(std::string);
+
+// The memory a queued text holds: its allocated capacity (a text grown by
+// appending may hold up to twice its length), not its length.
+std::size_t QueuedCost(const std::string& text) { return text.capacity() + kPerTextBytes; }
 
 }  // namespace
 
@@ -15,7 +19,7 @@ void MessageQueue::Append(std::vector<std::string>& batch) {
     {
         platform::LockGuard guard(lock_);
         for (std::string& text : batch) {
-            queued_bytes_ += text.size() + kPerTextBytes;
+            queued_bytes_ += QueuedCost(text);
             texts_.push_back(std::move(text));
         }
         batch.clear();
@@ -49,9 +53,9 @@ bool MessageQueue::WaitAndTake(const std::atomic<bool>& stop, std::string* text)
     }
     taker_waiting_ = false;
     if (stop.load()) return false;
+    queued_bytes_ -= QueuedCost(texts_.front());
     *text = std::move(texts_.front());
     texts_.pop_front();
-    queued_bytes_ -= text->size() + kPerTextBytes;
     routing_ = true;
     if (appender_waiting_ && queued_bytes_ < resume_queued_bytes_) changed_.NotifyAll();
     return true;
@@ -75,6 +79,12 @@ void MessageQueue::WaitUntilDelivered(const std::atomic<bool>& stop) {
 void MessageQueue::WakeAll() {
     platform::LockGuard guard(lock_);
     changed_.NotifyAll();
+}
+
+void MessageQueue::RenewAfterFork() {
+    lock_.RenewAfterFork();
+    changed_.RenewAfterFork();
+    routing_ = taker_waiting_ = appender_waiting_ = delivery_waiter_ = false;
 }
 
 std::size_t MessageQueue::size() {

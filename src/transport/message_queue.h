@@ -3,6 +3,7 @@
 // anything: the receive thread waits for room instead of dropping. Sleeping
 // threads wait on a condition, so a new text or a stop request wakes them at
 // once. Created at load; connecting and disconnecting leave its texts in place.
+// A text is counted by what its buffer holds allocated, not by its length.
 #pragma once
 
 #include <atomic>
@@ -41,6 +42,9 @@ public:
     void WaitUntilDelivered(const std::atomic<bool>& stop);
     // Wakes every waiter so that it sees a stop flag just set.
     void WakeAll();
+    // In a forked child, which has none of the threads that may have held
+    // the lock or waited on the condition at the fork: fresh ones.
+    void RenewAfterFork();
 
     std::size_t size();
     std::size_t queued_bytes();

@@ -43,7 +43,13 @@ int ReceiveUntilEnd(WorkerContext& context) {
         int error = 0;
         switch (platform::WaitReadable(context.socket.load(), context.wakeup, -1, &error)) {
             case platform::WaitResult::kWoken:
+                // Cleared before the stop flag is read, so that a wake-up
+                // without a stop cannot keep the wait returning at once, and
+                // a stop signalled meanwhile is still seen.
+                context.wakeup.Clear();
+                continue;
             case platform::WaitResult::kTimedOut:
+            case platform::WaitResult::kWritable:  // not a result of WaitReadable
                 continue;  // the loop looks at the stop flag
             case platform::WaitResult::kFailed:
                 return context.stop.load() ? -1 : error;
@@ -55,12 +61,14 @@ int ReceiveUntilEnd(WorkerContext& context) {
         platform::MarkStage(platform::Stage::kRead);
         if (context.stop.load()) return -1;  // a shutdown by the teardown is no server break
         if (received == 0) return 0;
+        if (received < 0 && error == platform::kWsaWouldBlock) continue;  // the socket is non-blocking
         if (received < 0) return error;
-        int oversized = framer.Feed(buffer, static_cast<std::size_t>(received), batch);
+        // An oversized text leaves a marker in the batch, which the dispatch
+        // thread reports in stream order.
+        framer.Feed(buffer, static_cast<std::size_t>(received), batch);
         platform::MarkStage(platform::Stage::kFramed);
         context.queue.Append(batch);
         platform::MarkStage(platform::Stage::kQueued);
-        for (; oversized > 0; --oversized) ReportError(context.registry, Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
     }
     return -1;
 }

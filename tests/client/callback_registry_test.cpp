@@ -6,6 +6,7 @@
 
 #include "client/callback_registry.h"
 #include "support/event_log.h"
+#include "support/wait_until.h"
 
 namespace vornmt::client {
 namespace {
@@ -138,6 +139,53 @@ TEST(CallbackRegistry, SetterWaitsForTheRunningCallback) {
     setter.join();
     delivery.join();
     EXPECT_TRUE(setter_returned.load());
+}
+
+// A frame callback and an error callback, running at once on two threads,
+// each replace the other's slot.
+struct CrossReplacing {
+    CallbackRegistry* registry;
+    std::atomic<int> entered{0};
+    std::atomic<int> replaced{0};
+};
+
+void EnterAndWaitForTheOther(CrossReplacing* cross) {
+    ++cross->entered;
+    EXPECT_TRUE(testing::WaitUntil([&] { return cross->entered.load() == 2; }));
+}
+
+void FrameReplacingError(int32_t, int32_t, int32_t, const mt::TouchPoint*, void* user_data) {
+    auto* cross = static_cast<CrossReplacing*>(user_data);
+    EnterAndWaitForTheOther(cross);
+    cross->registry->SetError(nullptr, nullptr);
+    ++cross->replaced;
+}
+
+void ErrorReplacingFrame(int32_t, void* user_data) {
+    auto* cross = static_cast<CrossReplacing*>(user_data);
+    EnterAndWaitForTheOther(cross);
+    cross->registry->SetPointFrame(nullptr, nullptr);
+    ++cross->replaced;
+}
+
+TEST(CallbackRegistry, CallbacksReplacingEachOthersSlotDoNotWaitForEachOther) {
+    // Left undestroyed if the two deadlock: its locks are still held then.
+    auto* registry = new CallbackRegistry;
+    auto* cross = new CrossReplacing{registry};
+    registry->SetPointFrame(FrameReplacingError, cross);
+    registry->SetError(ErrorReplacingFrame, cross);
+    std::thread frame([=] { registry->DeliverPointFrame(0, 0, 0, nullptr); });
+    std::thread error([=] { registry->ReportError(mt::ERR_BAD_MESSAGE); });
+    bool finished = testing::WaitUntil([&] { return cross->replaced.load() == 2; }, 5000);
+    if (!finished) {
+        frame.detach();
+        error.detach();
+        FAIL() << "the two callbacks wait for each other";
+    }
+    frame.join();
+    error.join();
+    delete cross;
+    delete registry;
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <chrono>
 
 #include "client/library_state.h"
-#include "requests/send_message_text.h"
 #include "support/event_log.h"
 #include "support/test_server.h"
 
@@ -163,9 +162,8 @@ struct Flooding {
 // nothing, the send blocks until the connection ends.
 void FloodFromFrame(int32_t, int32_t, int32_t, const mt::TouchPoint*, void* user_data) {
     auto* flooding = static_cast<Flooding*>(user_data);
-    vornmt::platform::SocketHandle socket = vornmt::client::Library().connection.socket();
     flooding->log.Add("sending");
-    flooding->last_status = vornmt::requests::SendMessageText(socket, std::string(std::size_t{256} << 20, 'x'));
+    flooding->last_status = vornmt::client::Library().connection.outbound().Send(std::string(std::size_t{256} << 20, 'x'));
 }
 
 TEST_F(Connection, DisconnectWakesACallbackBlockedInASend) {

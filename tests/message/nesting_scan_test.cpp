@@ -64,7 +64,23 @@ TEST(NestingScan, StopsOnceTheLimitIsPassed) {
     EXPECT_EQ(MeasureNesting(Repeat("<a>", 64) + "<b/>", kLimit), 65);
     EXPECT_EQ(MeasureNesting(Repeat("<a>", 500000), kLimit), 65);
     EXPECT_EQ(MeasureNesting(Repeat("<a>", 1000) + Repeat("</a>", 1000), kLimit), 65);
-    EXPECT_EQ(MeasureNesting(Repeat("<a></a>", 100000), kLimit), 1);
+    EXPECT_EQ(MeasureNesting(Repeat("<a></a>", kMaxMessageNodes), kLimit), 1);
+}
+
+// Every element, attribute and other markup node counts; end tags do not.
+TEST(NestingScan, RefusesMoreNodesThanTheBound) {
+    constexpr std::size_t kBound = kMaxMessageNodes;
+    EXPECT_EQ(MeasureNesting("<a>" + Repeat("<b x='1'></b>", kBound / 2 - 1) + "</a>", kLimit), 2);
+    const std::string refused[] = {
+        Repeat("<a/>", kBound + 1),
+        Repeat("<!---->", kBound + 1),
+        Repeat("<![CDATA[]]>", kBound + 1),
+        Repeat("<?p?>", kBound + 1),
+        "<a>" + Repeat("<b x='1'></b>", kBound / 2) + "</a>",
+    };
+    for (const std::string& text : refused) {
+        EXPECT_EQ(MeasureNesting(text, kLimit), kNestingRefused) << text.substr(0, 20);
+    }
 }
 
 TEST(NestingScan, RefusesTextTheParserMightSplitDifferently) {

@@ -54,7 +54,7 @@ protected:
 TEST_F(Wire, SubscriptionRequests) {
     mt::TouchClientRequest request{};
     request.type = 1;
-    ASSERT_EQ(SendRequest(socket, request), 0);
+    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{00000000-0000-0000-0000-000000000000}", "", "1"));
 
     const unsigned char bytes[16] = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
@@ -62,20 +62,20 @@ TEST_F(Wire, SubscriptionRequests) {
     std::memcpy(&request.app_key_id, bytes, sizeof bytes);
     request.type = static_cast<int32_t>(0x80000000u);
     std::memset(request.param, 'p', 127);
-    ASSERT_EQ(SendRequest(socket, request), 0);
+    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{00112233-4455-6677-8899-aabbccddeeff}", std::string(127, 'p'), "-2147483648"));
 
     std::memset(&request.app_key_id, 0xff, sizeof request.app_key_id);
     request.type = 0;
     std::strcpy(request.param, "a<b&c>\"d\"");
-    ASSERT_EQ(SendRequest(socket, request), 0);
+    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{ffffffff-ffff-ffff-ffff-ffffffffffff}", "a&lt;b&amp;c&gt;\"d\"", "0"));
 }
 
 TEST_F(Wire, ParamWithoutNulIsSentAsItsWholeField) {
     mt::TouchClientRequest request{};
     std::memset(request.param, 'z', sizeof request.param);
-    ASSERT_EQ(SendRequest(socket, request), 0);
+    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{00000000-0000-0000-0000-000000000000}", std::string(128, 'z'), "0"));
 }
 
@@ -88,8 +88,8 @@ TEST_F(Wire, KeyGroupsKeepLeadingZeros) {
 }
 
 TEST_F(Wire, SettingsAndQuery) {
-    ASSERT_EQ(SendThreshold(socket, -25), 0);
-    ASSERT_EQ(SetRawDataResolution(socket, 0, 0), 0);
+    ASSERT_EQ(SendThreshold(OutboundSocket(socket), -25), 0);
+    ASSERT_EQ(SetRawDataResolution(OutboundSocket(socket), 0, 0), 0);
     ASSERT_EQ(SendMessageText(socket, BuildResolutionQuery()), 0);
     EXPECT_EQ(Received(), kHead + "send_threshold" + kArgs +
                               "<object><property id=\"move_threshold\"><number>-25</number></property></object>" + kTail);
@@ -102,9 +102,9 @@ TEST_F(Wire, SettingsAndQuery) {
 
 TEST_F(Wire, NoConnectionSendsNothing) {
     mt::TouchClientRequest request{};
-    EXPECT_EQ(SendRequest(platform::kInvalidSocket, request), 10057);
-    EXPECT_EQ(SendThreshold(platform::kInvalidSocket, 1), 10057);
-    EXPECT_EQ(SetRawDataResolution(platform::kInvalidSocket, 1, 2), 10057);
+    EXPECT_EQ(SendRequest(OutboundSocket(), request), 10057);
+    EXPECT_EQ(SendThreshold(OutboundSocket(), 1), 10057);
+    EXPECT_EQ(SetRawDataResolution(OutboundSocket(), 1, 2), 10057);
     EXPECT_EQ(SendMessageText(platform::kInvalidSocket, "x"), 10057);
 }
 
@@ -112,7 +112,7 @@ TEST_F(Wire, SendToAClosedPeerFailsWithAnErrorNumber) {
     server.ResetClient();
     int result = 0;
     // The first sends may still be accepted locally; the reset surfaces soon.
-    for (int i = 0; i < 100 && result == 0; ++i) result = SendThreshold(socket, i);
+    for (int i = 0; i < 100 && result == 0; ++i) result = SendThreshold(OutboundSocket(socket), i);
     EXPECT_GE(result, 10000);
 }
 

@@ -75,6 +75,13 @@ bool TestServer::ReadMessage(std::string* text, int timeout_ms) {
     }
 }
 
+bool TestServer::WaitForData(int timeout_ms) {
+    if (!received_.empty()) return true;
+    int error = 0;
+    return client_ != platform::kInvalidSocket &&
+           platform::WaitReadable(client_, never_, timeout_ms, &error) == platform::WaitResult::kReadable;
+}
+
 bool TestServer::WaitForClientEnd(int timeout_ms) {
     auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (client_ != platform::kInvalidSocket) {

@@ -33,6 +33,9 @@ public:
 
     // Reads the next NUL-terminated text the client sent (without its NUL).
     bool ReadMessage(std::string* text, int timeout_ms = 10000);
+    // Waits until the client has sent something not yet read (timeout 0: looks
+    // without waiting).
+    bool WaitForData(int timeout_ms = 10000);
     // Waits until the client has closed or reset its end of the connection.
     bool WaitForClientEnd(int timeout_ms = 10000);
 

@@ -80,13 +80,27 @@ TEST(MessageFramer, OversizedTextIsDroppedOnceAndWhatFollowsIsKept) {
     Texts texts = FeedAll(framer, {std::string(16, 'a') + kNul, std::string(10, 'b'), std::string(10, 'b'),
                                    std::string(1000, 'b') + kNul + "next" + kNul},
                           &oversized);
-    EXPECT_EQ(texts, (Texts{std::string(16, 'a'), "next"}));  // 16 bytes is the limit, still fine
+    // 16 bytes is the limit, still fine; the dropped text leaves its marker.
+    EXPECT_EQ(texts, (Texts{std::string(16, 'a'), OversizedMarker(), "next"}));
     EXPECT_EQ(oversized, 1);
     EXPECT_EQ(framer.carry_over_size(), 0u);
     // A text crossing the limit inside a single read is dropped as well.
     texts = FeedAll(framer, {std::string(40, 'c') + kNul + "ok" + kNul}, &oversized);
-    EXPECT_EQ(texts, Texts{"ok"});
+    EXPECT_EQ(texts, (Texts{OversizedMarker(), "ok"}));
     EXPECT_EQ(oversized, 1);
+}
+
+// A text grown over many reads is handed on in a buffer that fits it, not in
+// the one grown by doubling (up to twice its length).
+TEST(MessageFramer, TextGrownAcrossReadsIsHandedOnRightSized) {
+    MessageFramer framer;
+    std::string chunk(1000, 'x');
+    Texts batch;
+    for (int i = 0; i < 600; ++i) framer.Feed(chunk.data(), chunk.size(), batch);
+    framer.Feed(kNul.data(), 1, batch);
+    ASSERT_EQ(batch.size(), 1u);
+    EXPECT_EQ(batch[0].size(), 600000u);
+    EXPECT_LE(batch[0].capacity(), 600000u + 600000u / 8 + 256u);
 }
 
 TEST(MessageFramer, DefaultBoundIsOneMebibyte) {
@@ -103,7 +117,7 @@ TEST(MessageFramer, DefaultBoundIsOneMebibyte) {
     EXPECT_EQ(framer.carry_over_size(), 0u);  // the memory is given back at once
     oversized = framer.Feed(chunk.data(), chunk.size(), batch);
     EXPECT_EQ(oversized, 0);  // reported once, not per read
-    EXPECT_TRUE(batch.empty());
+    EXPECT_EQ(batch, Texts{OversizedMarker()});
 }
 
 }  // namespace

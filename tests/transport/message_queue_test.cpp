@@ -63,5 +63,16 @@ TEST(MessageQueue, FullQueueHoldsTheAppenderUntilDrained) {
     EXPECT_EQ(appended.load(), 200);
 }
 
+// The bound is on memory: a text is counted by the buffer it holds.
+TEST(MessageQueue, CountsTheMemoryATextHoldsNotItsLength) {
+    MessageQueue queue;
+    std::string text = "short";
+    text.reserve(1 << 20);
+    std::vector<std::string> batch;
+    batch.push_back(std::move(text));
+    queue.Append(batch);
+    EXPECT_GE(queue.queued_bytes(), std::size_t{1} << 20);
+}
+
 }  // namespace
 }  // namespace vornmt::transport

@@ -119,13 +119,16 @@ TEST_F(Receiving, BurstArrivesCompleteAndInOrder) {
     EXPECT_EQ(received.out_of_order.load(), 0);
 }
 
-TEST_F(Receiving, OversizedMessageIsReportedOnceAndTheStreamGoesOn) {
+// Reported once, on the dispatch thread, after the frame sent before it.
+TEST_F(Receiving, OversizedMessageIsReportedOnceInStreamOrderAndTheStreamGoesOn) {
     std::string huge(static_cast<std::size_t>(mt::MAX_MESSAGE_BYTES) + 4096, 'x');
-    ASSERT_TRUE(server.Send(huge));
-    ASSERT_TRUE(server.Send(huge + kNul + FrameText(0) + kNul));
-    ASSERT_TRUE(received.log.WaitForCount(2));
+    ASSERT_TRUE(server.Send(FrameText(0) + kNul + huge));
+    ASSERT_TRUE(server.Send(huge + kNul + FrameText(1) + kNul));
+    ASSERT_TRUE(received.log.WaitForCount(3));
     EXPECT_EQ(received.log.events(),
-              (std::vector<std::string>{"error " + std::to_string(mt::ERR_BAD_MESSAGE), "frame 0"}));
+              (std::vector<std::string>{"frame 0", "error " + std::to_string(mt::ERR_BAD_MESSAGE), "frame 1"}));
+    auto threads = received.log.threads();
+    EXPECT_EQ(threads[1], threads[0]) << "reported on another thread than the frames";
 }
 
 TEST_F(Receiving, BadMessageIsReportedAndTheNextOneDelivered) {
