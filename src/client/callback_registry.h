@@ -10,6 +10,8 @@
 #include <VornMTClient.h>
 
 #include "platform/lock.h"
+#include "requests/resolution_slot.h"
+#include "transport/inbound_event.h"
 
 namespace vornmt::client {
 
@@ -23,12 +25,11 @@ struct CallbackSlot {
     platform::RecursiveLock call_lock;  // held during every call of the callback
 };
 
-struct ResolutionTarget {
-    mt::ResolutionCallback callback;
-    void* user_data;
-};
+using ResolutionTarget = requests::ResolutionTarget;
 
-class CallbackRegistry {
+// The transport delivers through it (EventSink) and the resolution query
+// fills its resolution slot (ResolutionSlot); neither layer knows this class.
+class CallbackRegistry final : public transport::EventSink, public requests::ResolutionSlot {
 public:
     CallbackRegistry() = default;
     CallbackRegistry(const CallbackRegistry&) = delete;
@@ -45,20 +46,21 @@ public:
     mt::DeviceInfoCallback SetDeviceInfo(mt::DeviceInfoCallback callback, void* user_data);
     // The resolution slot is filled by the resolution query, which may have to
     // put the previous pair back; hence the whole pair is exchanged.
-    ResolutionTarget ExchangeResolution(ResolutionTarget target);
+    ResolutionTarget ExchangeResolution(ResolutionTarget target) override;
 
     // Guarded deliveries: call the slot's callback, if any, under its lock. An
     // exception out of the callback is reported as ERR_CALLBACK_EXCEPTION once
     // the slot's lock is released, and goes no further.
-    void DeliverPointFrame(int frame_value_0, int frame_value_1, int point_count, const mt::TouchPoint* points);
-    void DeliverGesture(const mt::TouchGesture& gesture);
-    void DeliverDeviceInfo(const mt::TouchDeviceInfo& info);
-    void DeliverResolution(int x, int y);
-    void DeliverServerBreak();
+    void DeliverPointFrame(int frame_value_0, int frame_value_1, int point_count,
+                           const mt::TouchPoint* points) override;
+    void DeliverGesture(const mt::TouchGesture& gesture) override;
+    void DeliverDeviceInfo(const mt::TouchDeviceInfo& info) override;
+    void DeliverResolution(int x, int y) override;
+    void DeliverServerBreak() override;
 
     // Error delivery: the error callback with `code`, under the error slot's
     // lock. Not guarded: the error callback must not throw.
-    void ReportError(int code);
+    void ReportError(int code) override;
 
 private:
     template <typename Callback, typename... Args>

@@ -28,14 +28,13 @@ int SetRawDataResolution(const OutboundSocket& target, int x, int y) {
     return target.Send(BuildRawDataResolutionMessage(x, y));
 }
 
-int GetServerResolution(const OutboundSocket& target, client::CallbackRegistry& registry,
-                        client::ResolutionTarget callback) {
+int GetServerResolution(const OutboundSocket& target, ResolutionSlot& slot, ResolutionTarget callback) {
     std::string query = BuildResolutionQuery();
     // The slot lock is taken outside the send lock: a callback holds its
     // slot's lock while it sends, so the reverse order could deadlock.
-    client::ResolutionTarget previous = registry.ExchangeResolution(callback);
+    ResolutionTarget previous = slot.ExchangeResolution(callback);
     int error = target.Send(query);
-    if (error != 0) registry.ExchangeResolution(previous);
+    if (error != 0) slot.ExchangeResolution(previous);
     return error;
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "client/callback_registry.h"
+#include "requests/resolution_slot.h"
 #include "requests/send_message_text.h"
 
 namespace vornmt::requests {
@@ -19,7 +19,6 @@ int SetRawDataResolution(const OutboundSocket& target, int x, int y);
 
 // Stores `target` in the resolution slot before sending, so an answer that
 // arrives at once finds it; a failed send puts the earlier pair back.
-int GetServerResolution(const OutboundSocket& target, client::CallbackRegistry& registry,
-                        client::ResolutionTarget callback);
+int GetServerResolution(const OutboundSocket& target, ResolutionSlot& slot, ResolutionTarget callback);
 
 }  // namespace vornmt::requests

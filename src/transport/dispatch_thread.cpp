@@ -31,9 +31,9 @@ void RunDispatchThread(void* raw_context) {
         bool out_of_memory = false;
         try {
             if (IsOversizedMarker(text)) {
-                context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+                context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
             } else if (!text.empty()) {  // adjacent NULs carry nothing
-                RouteMessage(text, context.registry, context.points);
+                RouteMessage(text, context.sink, context.points);
             }
         } catch (const std::bad_alloc&) {
             out_of_memory = true;
@@ -43,7 +43,7 @@ void RunDispatchThread(void* raw_context) {
         }
         if (out_of_memory) {
             try {
-                context.registry.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+                context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
             } catch (...) {
             }
         }

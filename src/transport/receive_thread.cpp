@@ -17,18 +17,18 @@ namespace {
 
 // An error callback must not throw; if one does anyway, this thread still
 // goes on reading.
-void ReportError(client::CallbackRegistry& registry, int code) {
+void ReportError(EventSink& sink, int code) {
     try {
-        registry.ReportError(code);
+        sink.ReportError(code);
     } catch (...) {
     }
 }
 
-void ReportConnectionEnd(client::CallbackRegistry& registry, int error) {
+void ReportConnectionEnd(EventSink& sink, int error) {
     if (error == 0 || error == platform::kWsaConnectionReset || error == platform::kWsaConnectionRefused) {
-        registry.DeliverServerBreak();
+        sink.DeliverServerBreak();
     } else {
-        ReportError(registry, error);
+        ReportError(sink, error);
     }
 }
 
@@ -82,7 +82,7 @@ void RunReceiveThread(void* raw_context) {
         int end = ReceiveUntilEnd(context);
         // What arrived before the end is delivered before the end is reported.
         if (end >= 0) context.queue.WaitUntilDelivered(context.stop);
-        if (end >= 0 && !context.stop.load()) ReportConnectionEnd(context.registry, end);
+        if (end >= 0 && !context.stop.load()) ReportConnectionEnd(context.sink, end);
     } catch (...) {
         // Out of memory (the framer or the queue could not grow): this
         // connection cannot go on; wait for the teardown as after a break.

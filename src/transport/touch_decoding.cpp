@@ -28,18 +28,24 @@ const message::ValueArray* PointList(const message::Value& value) {
     return list;
 }
 
+InboundEvent Bad() {
+    InboundEvent event;
+    event.kind = InboundEvent::Kind::kBadMessage;
+    return event;
+}
+
 }  // namespace
 
-int DecodePointFrame(const message::ValueArray& arguments, client::CallbackRegistry& registry,
-                     PointBuffer& points) {
-    int frame_value_0 = message::ToInteger(arguments[0]);
-    int frame_value_1 = message::ToInteger(arguments[1]);
+InboundEvent DecodePointFrame(const message::ValueArray& arguments, PointBuffer& points) {
+    InboundEvent event;
+    event.frame_value_0 = message::ToInteger(arguments[0]);
+    event.frame_value_1 = message::ToInteger(arguments[1]);
     const message::ValueArray* list = PointList(arguments[2]);
     // Points beyond the buffer are dropped unread.
     std::size_t count = list != nullptr ? std::min(list->size(), static_cast<std::size_t>(mt::MAX_FRAME_POINTS)) : 0;
     for (std::size_t i = 0; i < count; ++i) {
         const message::ValueArray* values = message::AsArray((*list)[i]);
-        if (values == nullptr || values->size() < kPointValues) return mt::ERR_BAD_MESSAGE;
+        if (values == nullptr || values->size() < kPointValues) return Bad();
         mt::TouchPoint& point = points.points[i];
         point.code_0 = Low16((*values)[0]);
         point.code_1 = Low16((*values)[1]);
@@ -48,22 +54,24 @@ int DecodePointFrame(const message::ValueArray& arguments, client::CallbackRegis
         point.aux_0 = Low16((*values)[4]);
         point.aux_1 = Low16((*values)[5]);
     }
+    event.kind = InboundEvent::Kind::kFrame;
+    event.point_count = static_cast<int>(count);
     platform::MarkStage(platform::Stage::kDecoded);
-    registry.DeliverPointFrame(frame_value_0, frame_value_1, static_cast<int>(count), points.points);
-    return 0;
+    return event;
 }
 
-int DecodeGesture(const message::ValueArray& arguments, client::CallbackRegistry& registry) {
-    mt::TouchGesture gesture{};
+InboundEvent DecodeGesture(const message::ValueArray& arguments) {
+    InboundEvent event;
+    mt::TouchGesture& gesture = event.gesture;
     gesture.code = Low16(arguments[0]);
     std::size_t announced = Low16(arguments[1]);
-    if (announced > arguments.size() - 2) return mt::ERR_BAD_MESSAGE;
+    if (announced > arguments.size() - 2) return Bad();
     // Parameters beyond the record's six are dropped unread.
     std::size_t kept = std::min(announced, static_cast<std::size_t>(mt::MAX_GESTURE_PARAMS));
     gesture.param_count = static_cast<std::uint16_t>(kept);
     for (std::size_t i = 0; i < kept; ++i) gesture.params[i] = message::ToReal(arguments[2 + i]);
-    registry.DeliverGesture(gesture);
-    return 0;
+    event.kind = InboundEvent::Kind::kGesture;
+    return event;
 }
 
 }  // namespace vornmt::transport

@@ -5,9 +5,9 @@
 
 #include <atomic>
 
-#include "client/callback_registry.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
+#include "transport/inbound_event.h"
 #include "transport/message_queue.h"
 #include "transport/point_buffer.h"
 
@@ -21,7 +21,7 @@ struct WorkerContext {
     std::atomic<platform::SocketHandle>& socket;
     platform::SocketWakeup& wakeup;
     MessageQueue& queue;
-    client::CallbackRegistry& registry;
+    EventSink& sink;  // the application's callbacks
     PointBuffer& points;
 };
 
