@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bench_messages.h"
+#include "platform/send_all.h"
 #include "platform/sockets.h"
 
 namespace platform = vornmt::platform;
@@ -37,11 +38,7 @@ int main(int argc, char** argv) {
             chunk += vornmt::bench::FrameMessage(i, points);
             chunk.push_back('\0');
             if (chunk.size() < 65536 && i + 1 < frames) continue;
-            for (std::size_t sent = 0; sent < chunk.size() && open;) {
-                long n = platform::Send(client, chunk.data() + sent, chunk.size() - sent, &error);
-                open = n > 0;
-                if (open) sent += static_cast<std::size_t>(n);
-            }
+            open = platform::SendAll(client, chunk.data(), chunk.size()) == 0;
             chunk.clear();
         }
         platform::CloseSocket(client);

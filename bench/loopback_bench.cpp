@@ -25,6 +25,7 @@
 #include <sys/resource.h>
 
 #include "bench_messages.h"
+#include "platform/send_all.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "platform/stage_clock.h"
@@ -62,15 +63,7 @@ public:
         client_ = platform::AcceptClient(listener_, &error);
         platform::SetNoDelay(client_);
     }
-    void Send(const std::string& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            int error = 0;
-            long n = platform::Send(client_, bytes.data() + sent, bytes.size() - sent, &error);
-            if (n < 0) return;
-            sent += static_cast<std::size_t>(n);
-        }
-    }
+    void Send(const std::string& bytes) { platform::SendAll(client_, bytes.data(), bytes.size()); }
     // Sends the latency run's frames at their pace; returns when each was sent.
     std::vector<std::int64_t> SendPaced() {
         std::vector<std::string> texts;

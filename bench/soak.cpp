@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "client/callback_registry.h"
+#include "platform/send_all.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "transport/limits.h"
@@ -130,13 +131,7 @@ private:
     }
     void Flood(platform::SocketHandle client) {
         while (!done_.load()) {
-            int error = 0;
-            std::size_t sent = 0;
-            while (sent < flood_->size()) {
-                long n = platform::Send(client, flood_->data() + sent, flood_->size() - sent, &error);
-                if (n < 0) return;
-                sent += static_cast<std::size_t>(n);
-            }
+            if (platform::SendAll(client, flood_->data(), flood_->size()) != 0) return;
         }
     }
 

@@ -1,5 +1,7 @@
 #include "requests/send_message_text.h"
 
+#include "platform/send_all.h"
+
 namespace vornmt::requests {
 namespace {
 
@@ -11,31 +13,10 @@ platform::RecursiveLock& StandaloneSendLock() {
     return *lock;
 }
 
-// The send itself; the caller holds the lock that keeps messages whole.
+// The send itself, the NUL going out with the text; the caller holds the
+// lock that keeps messages whole.
 int SendWhole(platform::SocketHandle socket, const std::string& text, platform::SocketWakeup* cancel) {
-    if (socket == platform::kInvalidSocket) return platform::kWsaNotConnected;
-    // The NUL goes out with the text, in the same sends.
-    const char* data = text.c_str();
-    std::size_t left = text.size() + 1;
-    while (left > 0) {
-        int error = 0;
-        long sent = platform::Send(socket, data, left, &error);
-        if (sent >= 0) {
-            data += sent;
-            left -= static_cast<std::size_t>(sent);
-            continue;
-        }
-        if (error != platform::kWsaWouldBlock || cancel == nullptr) return error;
-        switch (platform::WaitWritable(socket, *cancel, -1, &error)) {
-            case platform::WaitResult::kWoken:
-                return platform::kWsaShutdown;
-            case platform::WaitResult::kFailed:
-                return error;
-            default:
-                break;  // room, or an error the next send reports
-        }
-    }
-    return 0;
+    return platform::SendAll(socket, text.c_str(), text.size() + 1, cancel);
 }
 
 }  // namespace

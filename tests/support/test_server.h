@@ -10,6 +10,7 @@
 
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
+#include "support/framed_peer.h"
 
 namespace vornmt::testing {
 
@@ -24,10 +25,10 @@ public:
 
     // Waits for the next client; a client still held is closed first.
     bool Accept(int timeout_ms = 10000);
-    bool has_client() const { return client_ != platform::kInvalidSocket; }
+    bool has_client() const { return client_.attached(); }
 
     // Sends all of `bytes` to the current client.
-    bool Send(const std::string& bytes);
+    bool Send(const std::string& bytes) { return client_.Send(bytes); }
     // Sends one message text followed by its NUL.
     bool SendMessage(const std::string& text) { return Send(text + std::string(1, '\0')); }
 
@@ -46,13 +47,10 @@ public:
     void StopListening();
 
 private:
-    bool Fill(int timeout_ms);
-
     platform::SocketHandle listener_ = platform::kInvalidSocket;
-    platform::SocketHandle client_ = platform::kInvalidSocket;
     platform::SocketWakeup never_;  // WaitReadable needs one; nothing signals it
     std::uint16_t port_ = 0;
-    std::string received_;  // bytes read but not yet returned
+    FramedPeer client_;
 };
 
 // Builds the text of an inbound message the way a server writes it.

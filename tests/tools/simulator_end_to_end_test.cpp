@@ -19,6 +19,8 @@
 #include "simulator/gesture_codes.h"
 #include "simulator/simulator_server.h"
 #include "simulator/wire_messages.h"
+#include "support/raw_client.h"
+#include "transport/route_message.h"
 
 namespace vornmt::tools {
 namespace {
@@ -150,102 +152,20 @@ std::vector<int> Codes(const std::vector<WireGesture>& gestures) {
     return codes;
 }
 
-// A client that speaks the protocol by hand, for what the library never does.
-class RawClient {
-public:
-    RawClient() {
-        EXPECT_EQ(platform::StartSocketLayer(), 0);
-        EXPECT_EQ(never_.Open(), 0);
-    }
-    ~RawClient() {
-        Close();
-        never_.Close();
-        platform::CleanupSocketLayer();
-    }
+using testing::RawClient;
 
-    bool Connect(std::uint16_t port) {
-        int error = 0;
-        socket_ = platform::OpenTcpSocket(&error);
-        return socket_ != platform::kInvalidSocket && platform::ConnectIpv4(socket_, "127.0.0.1", port) == 0;
+// A frame a raw client decoded, in the simulator's terms.
+bool ReadWireFrame(RawClient& client, WireFrame* frame) {
+    transport::InboundEvent event;
+    transport::PointBuffer points;
+    if (!client.ReadFrame(&event, &points)) return false;
+    *frame = WireFrame{event.frame_value_0, event.frame_value_1, {}};
+    for (int i = 0; i < event.point_count; ++i) {
+        const TouchPoint& p = points.points[i];
+        frame->points.push_back(WirePoint{p.code_0, p.code_1, p.x, p.y, p.aux_0, p.aux_1});
     }
-    bool Send(const std::string& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            int error = 0;
-            long n = platform::Send(socket_, bytes.data() + sent, bytes.size() - sent, &error);
-            if (n < 0) return false;
-            sent += static_cast<std::size_t>(n);
-        }
-        return true;
-    }
-    bool SendMessage(const std::string& text) { return Send(text + std::string(1, '\0')); }
-    // The next whole message; false on time-out, end of stream or a text that
-    // is not an invoke document.
-    bool Read(message::InvokeMessage* message) {
-        auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
-        for (;;) {
-            std::size_t end = received_.find('\0');
-            if (end != std::string::npos) {
-                std::string text = received_.substr(0, end);
-                received_.erase(0, end + 1);
-                *message = message::InvokeMessage{};
-                return message::ParseInvoke(text, *message);
-            }
-            int left = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            int error = 0;
-            if (left <= 0 || platform::WaitReadable(socket_, never_, left, &error) != platform::WaitResult::kReadable) {
-                return false;
-            }
-            char buffer[4096];
-            long n = platform::Receive(socket_, buffer, sizeof buffer, &error);
-            if (n <= 0) return false;
-            received_.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    // The next frame, skipping other messages.
-    bool ReadFrame(WireFrame* frame) {
-        message::InvokeMessage message;
-        while (Read(&message)) {
-            WireEvent event;
-            if (message.name == "frame" && ReadWireEvent(message, &event)) {
-                *frame = std::get<WireFrame>(event);
-                return true;
-            }
-        }
-        return false;
-    }
-    // True when the simulator ends the connection (closes or resets it)
-    // within the deadline; whatever arrives before is dropped.
-    bool WaitForEnd() {
-        auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
-        for (;;) {
-            int left = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            int error = 0;
-            if (left <= 0) return false;
-            platform::WaitResult ready = platform::WaitReadable(socket_, never_, left, &error);
-            if (ready == platform::WaitResult::kFailed) return true;
-            if (ready != platform::WaitResult::kReadable) return false;
-            char buffer[4096];
-            if (platform::Receive(socket_, buffer, sizeof buffer, &error) <= 0) return true;
-        }
-    }
-    void Reset() {
-        if (socket_ == platform::kInvalidSocket) return;
-        platform::SetResetOnClose(socket_);
-        Close();
-    }
-    void Close() {
-        if (socket_ != platform::kInvalidSocket) platform::CloseSocket(socket_);
-        socket_ = platform::kInvalidSocket;
-    }
-
-private:
-    platform::SocketHandle socket_ = platform::kInvalidSocket;
-    platform::SocketWakeup never_;
-    std::string received_;
-};
+    return true;
+}
 
 std::string Request(const std::string& name, const std::string& arguments_xml) {
     return message::BuildInvoke(name, arguments_xml);
@@ -435,7 +355,7 @@ TEST_F(SimulatorEndToEnd, ClientJoiningDuringAStreamGetsItsOwnStreamFromTheStart
     ASSERT_TRUE(second.SendMessage(Request("send_request", "<object></object>")));
     for (std::size_t i = 0; i < frames.size(); ++i) {
         WireFrame frame;
-        ASSERT_TRUE(second.ReadFrame(&frame)) << "frame " << i;
+        ASSERT_TRUE(ReadWireFrame(second, &frame)) << "frame " << i;
         EXPECT_EQ(frame.value_0, static_cast<int>(i));
         EXPECT_TRUE(frame.points == frames[i].points) << "frame " << i;
     }
@@ -468,7 +388,7 @@ TEST_F(SimulatorEndToEnd, MisbehavingClientsNeitherStopTheSimulatorNorDisturbOth
     for (char byte : request) ASSERT_TRUE(slow.Send(std::string(1, byte)));
     EXPECT_TRUE(log_.WaitForLineContaining("client 1: send_threshold move_threshold=7"));
     WireFrame frame;
-    ASSERT_TRUE(slow.ReadFrame(&frame));
+    ASSERT_TRUE(ReadWireFrame(slow, &frame));
     EXPECT_EQ(frame.value_0, 0);
 
     // Half a message and then a reset; a text that is no invoke document;
@@ -490,7 +410,7 @@ TEST_F(SimulatorEndToEnd, MisbehavingClientsNeitherStopTheSimulatorNorDisturbOth
     EXPECT_TRUE(log_.WaitForLineContaining("client 4: finished: it sent more than 65536 bytes without a NUL"));
 
     // The patient client is still being served, and a library client too.
-    ASSERT_TRUE(slow.ReadFrame(&frame));
+    ASSERT_TRUE(ReadWireFrame(slow, &frame));
     ConnectAndSubscribe();
     ASSERT_TRUE(delivered_.WaitFor([&] { return delivered_.frames.size() >= 3; }));
     EXPECT_TRUE(server_->WaitForFinishedClients(2, kWaitMs));

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/send_all.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 
@@ -32,12 +33,7 @@ public:
         const std::string host_line =
             host == "-" ? "" : "Host: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) + "\r\n";
         const std::string request = "GET " + path + " HTTP/1.1\r\n" + host_line + "\r\n";
-        for (std::size_t sent = 0; sent < request.size();) {
-            long n = platform::Send(socket_, request.data() + sent, request.size() - sent, &error);
-            if (n <= 0) return false;
-            sent += static_cast<std::size_t>(n);
-        }
-        return true;
+        return platform::SendAll(socket_, request.data(), request.size()) == 0;
     }
 
     // Reads until the answer so far holds `text` `count` times (true), or the

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/send_all.h"
 #include "simulator/wire_messages.h"
 
 namespace vornmt::tools {
@@ -65,36 +66,28 @@ void ClientSession::DiscardUnread() {
 }
 
 bool ClientSession::SendText(const std::string& text, std::string* failure) {
-    std::string bytes = text;
-    bytes.push_back('\0');
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        int error = 0;
-        long n = platform::Send(socket_, bytes.data() + sent, bytes.size() - sent, &error);
-        if (n < 0) {
-            // A peer that has closed shows as a reset, an abort or (a broken
-            // pipe on POSIX) a shut-down socket.
-            const bool gone = error == platform::kWsaConnectionReset || error == platform::kWsaConnectionAborted ||
-                              error == platform::kWsaShutdown;
-            *failure = gone ? "the client went away" : SocketFailure("sending", error);
-            return false;
-        }
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
+    // The NUL goes out with the text.
+    const int error = platform::SendAll(socket_, text.c_str(), text.size() + 1);
+    if (error == 0) return true;
+    // A peer that has closed shows as a reset, an abort or (a broken pipe on
+    // POSIX) a shut-down socket.
+    const bool gone = error == platform::kWsaConnectionReset || error == platform::kWsaConnectionAborted ||
+                      error == platform::kWsaShutdown;
+    *failure = gone ? "the client went away" : SocketFailure("sending", error);
+    return false;
 }
 
 bool ClientSession::HandleBytes(const char* data, std::size_t size, std::string* failure) {
-    pending_.append(data, size);
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t end = pending_.find('\0', start);
-        if (end == std::string::npos) break;
-        if (!HandleRequest(pending_.substr(start, end - start), failure)) return false;
-        start = end + 1;
+    const int oversized = framer_.Feed(data, size, requests_);
+    for (const std::string& text : requests_) {
+        if (transport::IsOversizedMarker(text)) break;  // what follows it is not read
+        if (!HandleRequest(text, failure)) {
+            requests_.clear();
+            return false;
+        }
     }
-    pending_.erase(0, start);
-    if (pending_.size() > kMaxRequestBytes) {
+    requests_.clear();
+    if (oversized > 0) {
         *failure = "it sent more than " + std::to_string(kMaxRequestBytes) + " bytes without a NUL; cut off";
         return false;
     }

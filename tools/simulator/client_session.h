@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "common/wire_events.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "simulator/stream.h"
+#include "transport/message_framer.h"
 
 namespace vornmt::tools {
 
@@ -51,7 +53,8 @@ private:
     using Clock = std::chrono::steady_clock;
 
     bool SendText(const std::string& text, std::string* failure);
-    // Splits received bytes at NUL bytes and handles each request.
+    // Cuts received bytes at NUL bytes (the library's framer) and handles
+    // each request.
     bool HandleBytes(const char* data, std::size_t size, std::string* failure);
     bool HandleRequest(const std::string& text, std::string* failure);
     Clock::time_point NextDue() const;
@@ -66,7 +69,8 @@ private:
     platform::SocketWakeup& stop_;
     LogFunction log_;
 
-    std::string pending_;  // received bytes after the last NUL
+    transport::MessageFramer framer_{kMaxRequestBytes};
+    std::vector<std::string> requests_;  // texts the framer completed, handled at once
     bool streaming_ = false;
     Clock::time_point stream_start_;
     std::size_t next_item_ = 0;

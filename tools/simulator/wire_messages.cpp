@@ -65,30 +65,6 @@ std::string Describe(const Value& value) {
     return "?";
 }
 
-bool IsNumber(const Value& value) {
-    message::ValueKind kind = message::KindOf(value);
-    return kind == message::ValueKind::Integer || kind == message::ValueKind::Real;
-}
-
-bool ReadFrame(const ValueArray& arguments, WireFrame* frame) {
-    if (arguments.size() < 3 || !IsNumber(arguments[0]) || !IsNumber(arguments[1])) return false;
-    frame->value_0 = message::ToInteger(arguments[0]);
-    frame->value_1 = message::ToInteger(arguments[1]);
-    const ValueArray* points = message::AsArray(arguments[2]);
-    if (!points) return message::KindOf(arguments[2]) == message::ValueKind::Null;
-    for (const Value& point_value : *points) {
-        const ValueArray* numbers = message::AsArray(point_value);
-        if (!numbers || numbers->size() < 6) return false;
-        int v[6];
-        for (std::size_t i = 0; i < 6; ++i) {
-            if (!IsNumber((*numbers)[i])) return false;
-            v[i] = message::ToInteger((*numbers)[i]);
-        }
-        frame->points.push_back(WirePoint{v[0], v[1], v[2], v[3], v[4], v[5]});
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string FrameMessageText(const WireFrame& frame) {
@@ -133,46 +109,6 @@ std::string VersionMessageText() {
     for (int number : {kAnnouncedVersionMajor, kAnnouncedVersionMinor, 0, 0}) AppendNumber(arguments, number);
     message::AppendValueXml(arguments, Value("vornmt-sim"));
     return message::BuildInvoke("version", arguments);
-}
-
-bool ReadWireEvent(const message::InvokeMessage& message, WireEvent* event) {
-    const ValueArray& arguments = message.arguments;
-    try {
-        if (message.name == "frame") {
-            WireFrame frame;
-            if (!ReadFrame(arguments, &frame)) return false;
-            *event = std::move(frame);
-            return true;
-        }
-        if (message.name == "gesture") {
-            if (arguments.size() < 2 || !IsNumber(arguments[0]) || !IsNumber(arguments[1])) return false;
-            WireGesture gesture;
-            gesture.code = message::ToInteger(arguments[0]);
-            int count = message::ToInteger(arguments[1]);
-            if (count < 0 || arguments.size() < 2 + static_cast<std::size_t>(count)) return false;
-            for (int i = 0; i < count; ++i) gesture.params.push_back(message::ToReal(arguments[2 + static_cast<std::size_t>(i)]));
-            *event = std::move(gesture);
-            return true;
-        }
-        if (message.name == "information") {
-            if (arguments.size() < 3) return false;
-            *event = WireInformation{message::ToInteger(arguments[0]), message::ToInteger(arguments[1]),
-                                     message::ToString(arguments[2])};
-            return true;
-        }
-        if (message.name == "resolution") {
-            if (arguments.empty()) return false;
-            ValueObject object = message::ToObject(arguments[0]);
-            auto x = object.find("x");
-            auto y = object.find("y");
-            if (x == object.end() || y == object.end()) return false;
-            *event = WireResolution{message::ToInteger(x->second), message::ToInteger(y->second)};
-            return true;
-        }
-    } catch (const boost::bad_get&) {
-        return false;
-    }
-    return false;
 }
 
 std::string DescribeArguments(const ValueArray& arguments) {

@@ -1,6 +1,6 @@
 // The simulator's side of the protocol: the texts of the messages it sends
-// (without their NUL terminator), the reading of a received message back
-// into plain data, and a readable form of a client's request for the log.
+// (without their NUL terminator) and a readable form of a client's request
+// for the log. Clients read these with the library's own decoder.
 #pragma once
 
 #include <string>
@@ -22,11 +22,6 @@ std::string InformationMessageText(const WireInformation& information);
 std::string ResolutionMessageText(const WireResolution& resolution);
 // "version" with five arguments: major, minor, 0, 0, "vornmt-sim".
 std::string VersionMessageText();
-
-// Reads an inbound message the way a client does: "frame", "gesture",
-// "information" and "resolution" become their WireEvent. False for any
-// other name or for arguments that do not fit.
-bool ReadWireEvent(const message::InvokeMessage& message, WireEvent* event);
 
 // The arguments of a received message for the log: objects as key=value
 // pairs in key order, strings quoted, e.g. `move_threshold=5`.
