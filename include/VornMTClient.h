@@ -105,7 +105,9 @@ const int32_t MAX_QUEUED_BYTES = 16 << 20;
 /* Success. */
 const int32_t ERR_NONE = 0;
 /* An inbound message is not an invoke document, or a known message whose
- * arguments are missing, of the wrong kind or unusable. Dispatch thread. */
+ * arguments are missing, of the wrong kind or unusable, or the library ran
+ * out of memory while decoding it (the message is lost; the next one is
+ * read). Dispatch thread, in the order the messages arrived. */
 const int32_t ERR_BAD_MESSAGE = 0x31000001;
 /* The server announced a version 1.x with x below 10. Dispatch thread. */
 const int32_t ERR_OLD_SERVER = 0x31000002;

@@ -115,7 +115,7 @@ struct Blocking {
 void BlockUntilReleased(const mt::TouchGesture*, void* user_data) {
     auto* blocking = static_cast<Blocking*>(user_data);
     blocking->entered = true;
-    while (!blocking->release) std::this_thread::yield();
+    EXPECT_TRUE(testing::WaitUntil([&] { return blocking->release.load(); }));
     blocking->returned = true;
 }
 
@@ -127,18 +127,24 @@ TEST(CallbackRegistry, SetterWaitsForTheRunningCallback) {
         mt::TouchGesture gesture{};
         registry.DeliverGesture(gesture);
     });
-    while (!blocking.entered) std::this_thread::yield();
+    ASSERT_TRUE(testing::WaitUntil([&] { return blocking.entered.load(); }));
+    std::atomic<bool> setter_started{false};
     std::atomic<bool> setter_returned{false};
     std::thread setter([&] {
+        setter_started = true;
         registry.SetGesture(nullptr, nullptr);
         setter_returned = true;
-        // Once the setter is back, the old callback has returned.
-        EXPECT_TRUE(blocking.returned.load());
     });
+    ASSERT_TRUE(testing::WaitUntil([&] { return setter_started.load(); }));
+    // The callback is still running: the setter must not come back, however
+    // long it is given.
+    EXPECT_FALSE(testing::WaitUntil([&] { return setter_returned.load(); }, 200))
+        << "the setter returned while the old callback was still running";
     blocking.release = true;
     setter.join();
     delivery.join();
     EXPECT_TRUE(setter_returned.load());
+    EXPECT_TRUE(blocking.returned.load());
 }
 
 // A frame callback and an error callback, running at once on two threads,
