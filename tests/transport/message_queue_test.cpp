@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "support/wait_until.h"
 #include "transport/message_queue.h"
 
 namespace vornmt::transport {
@@ -26,18 +27,41 @@ TEST(MessageQueue, KeepsOrderAndLeavesTextsWhenStopped) {
 }
 
 TEST(MessageQueue, StopWakesBothWaiters) {
-    MessageQueue queue(1, 0);
-    std::atomic<bool> stop{false};
+    // On the heap and left there if a waiter never wakes: it still uses them.
+    auto* queue = new MessageQueue(1, 0);
+    auto* stop = new std::atomic<bool>{false};
     std::vector<std::string> batch{"fills the queue"};
-    queue.Append(batch);
-    std::string text;
-    ASSERT_TRUE(queue.WaitAndTake(stop, &text));
-    std::thread taker([&] { EXPECT_FALSE(queue.WaitAndTake(stop, &text)); });
-    std::thread stopper([&] { queue.WaitForStop(stop); });
-    stop = true;
-    queue.WakeAll();
+    queue->Append(batch);
+    std::string taken;
+    ASSERT_TRUE(queue->WaitAndTake(*stop, &taken));
+    std::atomic<int> started{0};
+    std::atomic<int> woke{0};
+    std::thread taker([=, &started, &woke] {
+        ++started;
+        std::string text;
+        EXPECT_FALSE(queue->WaitAndTake(*stop, &text));
+        ++woke;
+    });
+    std::thread stopper([=, &started, &woke] {
+        ++started;
+        queue->WaitForStop(*stop);
+        ++woke;
+    });
+    ASSERT_TRUE(testing::WaitUntil([&] { return started.load() == 2; }));
+    // Give both time to fall asleep, so that the wake-up, not the flag they
+    // look at before waiting, is what ends their waits.
+    EXPECT_FALSE(testing::WaitUntil([&] { return woke.load() > 0; }, 100));
+    *stop = true;
+    queue->WakeAll();
+    if (!testing::WaitUntil([&] { return woke.load() == 2; }, 5000)) {
+        taker.detach();
+        stopper.detach();
+        FAIL() << "a waiter slept through the wake-up";
+    }
     taker.join();
     stopper.join();
+    delete stop;
+    delete queue;
 }
 
 TEST(MessageQueue, FullQueueHoldsTheAppenderUntilDrained) {
