@@ -58,8 +58,10 @@ Outcome RunMonitor(const std::string&) { return {}; }
 Outcome RunMonitor(const std::string& arguments) {
     const std::string out = TempPath("out.txt");
     const std::string err = TempPath("err.txt");
-    const std::string command =
-        std::string("'") + VORNMT_MONITOR_PATH + "' " + arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
+    // A monitor that hangs is killed after a minute (status 124), so the test
+    // fails instead of waiting for ever.
+    const std::string command = std::string("timeout --kill-after=5 60 '") + VORNMT_MONITOR_PATH + "' " +
+                                arguments + " >'" + out + "' 2>'" + err + "' </dev/null";
     Outcome outcome;
     int raw = std::system(command.c_str());
     outcome.status = raw != -1 && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
