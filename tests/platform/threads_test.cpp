@@ -23,7 +23,7 @@ struct GatedRun {
 
 void RunUntilReleased(void* raw) {
     auto* run = static_cast<GatedRun*>(raw);
-    while (!run->release.load()) std::this_thread::yield();
+    EXPECT_TRUE(testing::WaitUntil([&] { return run->release.load(); }));
     // Start has returned by now, so the priority it sets is in place.
 #if defined(_WIN32)
     run->priority = ::GetThreadPriority(::GetCurrentThread());
@@ -48,7 +48,7 @@ TEST(WorkerThreadTest, RunsTheEntryAndJoinWaitsForItsEnd) {
 // let go of it instead of waiting would leave `done` unset.
 void RunSlowlyAfterRelease(void* raw) {
     auto* run = static_cast<GatedRun*>(raw);
-    while (!run->release.load()) std::this_thread::yield();
+    EXPECT_TRUE(testing::WaitUntil([&] { return run->release.load(); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     run->done.store(true);
 }
