@@ -21,15 +21,24 @@ int RemainingMs(Clock::time_point deadline) {
 
 }  // namespace
 
-FramedPeer::FramedPeer() { EXPECT_EQ(never_.Open(), 0); }
+FramedPeer::FramedPeer() = default;
 
-FramedPeer::~FramedPeer() {
+FramedPeer::~FramedPeer() { Release(); }
+
+void FramedPeer::Release() {
     Close();
-    never_.Close();
+    if (never_open_) never_.Close();
+    never_open_ = false;
 }
 
 void FramedPeer::Attach(platform::SocketHandle socket) {
     Close();
+    // Opened here, not in the constructor: on Windows the wake-up is a socket,
+    // and the owner starts the socket layer only after its members exist.
+    if (!never_open_) {
+        EXPECT_EQ(never_.Open(), 0);
+        never_open_ = true;
+    }
     socket_ = socket;
     framer_.emplace(kLongestText);
     texts_.clear();

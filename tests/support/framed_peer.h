@@ -40,6 +40,9 @@ public:
     // Orderly close, or reset (linger 0).
     void Close();
     void Reset();
+    // Closes the connection and the wake-up; the owner calls it before it
+    // cleans up the socket layer.
+    void Release();
 
 private:
     // Reads once; false on time-out, end or error.
@@ -47,6 +50,7 @@ private:
 
     platform::SocketHandle socket_ = platform::kInvalidSocket;
     platform::SocketWakeup never_;  // WaitReadable needs one; nothing signals it
+    bool never_open_ = false;
     std::optional<transport::MessageFramer> framer_;  // a fresh one per connection
     std::deque<std::string> texts_;  // complete texts not yet returned
     std::vector<std::string> batch_;

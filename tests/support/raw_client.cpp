@@ -9,7 +9,7 @@ namespace vornmt::testing {
 RawClient::RawClient() { EXPECT_EQ(platform::StartSocketLayer(), 0); }
 
 RawClient::~RawClient() {
-    peer_.Close();
+    peer_.Release();
     platform::CleanupSocketLayer();
 }
 

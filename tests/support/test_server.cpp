@@ -12,7 +12,7 @@ TestServer::TestServer() {
 }
 
 TestServer::~TestServer() {
-    CloseClient();
+    client_.Release();
     StopListening();
     never_.Close();
     platform::CleanupSocketLayer();
