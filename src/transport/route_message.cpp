@@ -74,10 +74,9 @@ InboundEvent Decode(const message::InvokeMessage& message, PointBuffer& points) 
     return OfKind(InboundEvent::Kind::kNothing);  // a name this library does not know is ignored
 }
 
-}  // namespace
-
-InboundEvent DecodeMessage(const std::string& text, PointBuffer& points) {
-    message::InvokeMessage message;
+// `message` is the caller's, so that the caller decides when its tree is
+// freed: routing frees it after the delivery, off the way to the callback.
+InboundEvent DecodeInto(const std::string& text, PointBuffer& points, message::InvokeMessage& message) {
     if (!message::ParseInvoke(text, message)) return OfKind(InboundEvent::Kind::kBadMessage);
     platform::MarkStage(platform::Stage::kTornDown);
     try {
@@ -85,6 +84,13 @@ InboundEvent DecodeMessage(const std::string& text, PointBuffer& points) {
     } catch (const boost::bad_get&) {
         return OfKind(InboundEvent::Kind::kBadMessage);  // a value of the wrong kind
     }
+}
+
+}  // namespace
+
+InboundEvent DecodeMessage(const std::string& text, PointBuffer& points) {
+    message::InvokeMessage message;
+    return DecodeInto(text, points, message);
 }
 
 void DeliverEvent(const InboundEvent& event, const PointBuffer& points, EventSink& sink) {
@@ -102,7 +108,8 @@ void DeliverEvent(const InboundEvent& event, const PointBuffer& points, EventSin
 }
 
 int RouteMessage(const std::string& text, EventSink& sink, PointBuffer& points) {
-    const InboundEvent event = DecodeMessage(text, points);
+    message::InvokeMessage message;
+    const InboundEvent event = DecodeInto(text, points, message);
     DeliverEvent(event, points, sink);
     return event.kind == InboundEvent::Kind::kBadMessage ? mt::ERR_BAD_MESSAGE : 0;
 }
