@@ -57,12 +57,17 @@ void ClientState::LetGoAfterFork_locked() {
 // From a callback: the calling thread cannot wait for itself. The socket stays
 // open (an application-thread teardown closes it only after joining this
 // thread), so shutting it down here is safe.
-void ClientState::StopFromCallback() {
+void ClientState::StopFromCallback() { SignalStop(); }
+
+void ClientState::SignalStop() {
     stop_.store(true);
     outbound_.Refuse();
+    // Ends a send waiting for room on a server that stopped reading, on any
+    // thread, so that a detach never waits for the server.
     send_cancel_.Signal();
     wakeup_.Signal();
     context_.queue.WakeAll();
+    // Ending the stream lets the server see the disconnect at once.
     platform::SocketHandle socket = socket_.load();
     if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
 }
@@ -72,16 +77,7 @@ void ClientState::Teardown_locked() {
         LetGoAfterFork_locked();
         return;
     }
-    stop_.store(true);
-    outbound_.Refuse();
-    // Ends a send waiting for room on a server that stopped reading, on any
-    // thread, so that Detach below never waits for the server.
-    send_cancel_.Signal();
-    wakeup_.Signal();
-    context_.queue.WakeAll();
-    // Ending the stream lets the server see the disconnect at once.
-    platform::SocketHandle socket = socket_.load();
-    if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
+    SignalStop();
     receive_thread_.Join();
     dispatch_thread_.Join();
     ReleaseSocket();

@@ -56,6 +56,9 @@ private:
     int Connect_locked(const char* server_address, std::int32_t port);
     void Teardown_locked();
     void StopFromCallback();
+    // Sets the stop flag, refuses and cancels sends, wakes both threads and
+    // ends the stream; waits for nothing, so a callback may call it.
+    void SignalStop();
     void ReleaseSocket();
     bool InheritedThroughFork() const;
     void LetGoAfterFork_locked();

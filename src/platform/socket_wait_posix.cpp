@@ -46,8 +46,14 @@ void SocketWakeup::Clear() {
     }
 }
 
-WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
-    pollfd watched[2] = {{static_cast<int>(socket), POLLIN, 0}, {static_cast<int>(wakeup.watch_handle()), POLLIN, 0}};
+namespace {
+
+// Waits for `events` on the socket or for the wake-up. Whatever the socket
+// reports (data, room, end of stream, hang-up or error) counts as `ready`:
+// the next read or send tells which.
+WaitResult WaitFor(SocketHandle socket, short events, WaitResult ready_result, SocketWakeup& wakeup, int timeout_ms,
+                   int* error) {
+    pollfd watched[2] = {{static_cast<int>(socket), events, 0}, {static_cast<int>(wakeup.watch_handle()), POLLIN, 0}};
     for (;;) {
         int ready = ::poll(watched, 2, timeout_ms);
         if (ready < 0) {
@@ -61,28 +67,18 @@ WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
             *error = kWsaNotSocket;
             return WaitResult::kFailed;
         }
-        // Data, end of stream, hang-up or error: the next read tells which.
-        return WaitResult::kReadable;
+        return ready_result;
     }
 }
 
+}  // namespace
+
+WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    return WaitFor(socket, POLLIN, WaitResult::kReadable, wakeup, timeout_ms, error);
+}
+
 WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
-    pollfd watched[2] = {{static_cast<int>(socket), POLLOUT, 0}, {static_cast<int>(wakeup.watch_handle()), POLLIN, 0}};
-    for (;;) {
-        int ready = ::poll(watched, 2, timeout_ms);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            *error = ToWinsockError(errno);
-            return WaitResult::kFailed;
-        }
-        if (ready == 0) return WaitResult::kTimedOut;
-        if (watched[1].revents != 0) return WaitResult::kWoken;
-        if (watched[0].revents & POLLNVAL) {
-            *error = kWsaNotSocket;
-            return WaitResult::kFailed;
-        }
-        return WaitResult::kWritable;  // room, hang-up or error: the next send tells which
-    }
+    return WaitFor(socket, POLLOUT, WaitResult::kWritable, wakeup, timeout_ms, error);
 }
 
 }  // namespace vornmt::platform

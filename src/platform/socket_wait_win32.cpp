@@ -62,33 +62,14 @@ void SocketWakeup::Clear() {
     }
 }
 
-WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
-    SOCKET data = static_cast<SOCKET>(socket);
-    SOCKET wake = Native(wakeup.watch_handle());
-    for (;;) {
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(data, &readable);
-        FD_SET(wake, &readable);
-        timeval limit{};
-        limit.tv_sec = timeout_ms / 1000;
-        limit.tv_usec = (timeout_ms % 1000) * 1000;
-        // The first argument is ignored on Windows.
-        int ready = ::select(0, &readable, nullptr, nullptr, timeout_ms < 0 ? nullptr : &limit);
-        if (ready == SOCKET_ERROR) {
-            int code = ::WSAGetLastError();
-            if (code == WSAEINTR) continue;
-            *error = code;
-            return WaitResult::kFailed;
-        }
-        if (ready == 0) return WaitResult::kTimedOut;
-        if (FD_ISSET(wake, &readable)) return WaitResult::kWoken;
-        // Data, end of stream or a reset: the next read tells which.
-        return WaitResult::kReadable;
-    }
-}
+namespace {
 
-WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+// Waits for the socket to be readable (or, `for_writing`, writable or
+// failed) or for the wake-up. Whatever the socket reports (data, room, end
+// of stream or a reset) counts as `ready_result`: the next read or send
+// tells which.
+WaitResult WaitFor(SocketHandle socket, bool for_writing, WaitResult ready_result, SocketWakeup& wakeup,
+                   int timeout_ms, int* error) {
     SOCKET data = static_cast<SOCKET>(socket);
     SOCKET wake = Native(wakeup.watch_handle());
     for (;;) {
@@ -97,12 +78,18 @@ WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
         FD_ZERO(&writable);
         FD_ZERO(&failed);
         FD_SET(wake, &readable);
-        FD_SET(data, &writable);
-        FD_SET(data, &failed);
+        if (for_writing) {
+            FD_SET(data, &writable);
+            FD_SET(data, &failed);
+        } else {
+            FD_SET(data, &readable);
+        }
         timeval limit{};
         limit.tv_sec = timeout_ms / 1000;
         limit.tv_usec = (timeout_ms % 1000) * 1000;
-        int ready = ::select(0, &readable, &writable, &failed, timeout_ms < 0 ? nullptr : &limit);
+        // The first argument is ignored on Windows.
+        int ready = ::select(0, &readable, for_writing ? &writable : nullptr, for_writing ? &failed : nullptr,
+                             timeout_ms < 0 ? nullptr : &limit);
         if (ready == SOCKET_ERROR) {
             int code = ::WSAGetLastError();
             if (code == WSAEINTR) continue;
@@ -111,8 +98,18 @@ WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
         }
         if (ready == 0) return WaitResult::kTimedOut;
         if (FD_ISSET(wake, &readable)) return WaitResult::kWoken;
-        return WaitResult::kWritable;  // room or an error: the next send tells which
+        return ready_result;
     }
+}
+
+}  // namespace
+
+WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    return WaitFor(socket, false, WaitResult::kReadable, wakeup, timeout_ms, error);
+}
+
+WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error) {
+    return WaitFor(socket, true, WaitResult::kWritable, wakeup, timeout_ms, error);
 }
 
 }  // namespace vornmt::platform

@@ -57,10 +57,14 @@ bool FramedPeer::Fill(int timeout_ms) {
     char buffer[4096];
     long n = platform::Receive(socket_, buffer, sizeof buffer, &error);
     if (n <= 0) return false;
-    framer_->Feed(buffer, static_cast<std::size_t>(n), batch_);
+    Keep(buffer, static_cast<std::size_t>(n));
+    return true;
+}
+
+void FramedPeer::Keep(const char* data, std::size_t size) {
+    framer_->Feed(data, size, batch_);
     for (std::string& text : batch_) texts_.push_back(std::move(text));
     batch_.clear();
-    return true;
 }
 
 bool FramedPeer::ReadText(std::string* text, int timeout_ms) {
@@ -90,9 +94,7 @@ bool FramedPeer::WaitForEnd(int timeout_ms) {
         char buffer[4096];
         long n = platform::Receive(socket_, buffer, sizeof buffer, &error);
         if (n <= 0) return true;
-        framer_->Feed(buffer, static_cast<std::size_t>(n), batch_);
-        for (std::string& text : batch_) texts_.push_back(std::move(text));
-        batch_.clear();
+        Keep(buffer, static_cast<std::size_t>(n));
     }
     return true;
 }

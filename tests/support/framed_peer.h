@@ -47,6 +47,8 @@ public:
 private:
     // Reads once; false on time-out, end or error.
     bool Fill(int timeout_ms);
+    // Frames received bytes and keeps the texts they complete.
+    void Keep(const char* data, std::size_t size);
 
     platform::SocketHandle socket_ = platform::kInvalidSocket;
     platform::SocketWakeup never_;  // WaitReadable needs one; nothing signals it

@@ -17,43 +17,19 @@ if [ -z "$chromium" ]; then
   exit 77
 fi
 
-rm -rf "$work"
-mkdir -p "$work"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  for log in sim.log view.log chromium.log; do
-    echo "---- $log"
-    tail -n 30 "$work/$log" 2>/dev/null || true
-  done
-  exit 1
-}
-
-# Waits until FILE has a line matching PATTERN, for at most SECONDS.
-wait_for_line() {
-  local file=$1 pattern=$2 seconds=$3
-  local deadline=$((SECONDS + seconds))
-  until grep -q -- "$pattern" "$file" 2>/dev/null; do
-    [ $SECONDS -lt "$deadline" ] || fail "no line '$pattern' in $(basename "$file") within $seconds s"
-    sleep 0.1
-  done
-}
+logs=(sim.log view.log chromium.log)
+# shellcheck source=script_support.sh
+source "$(dirname "$0")/script_support.sh"
 
 "$sim" --port 0 --scenario multi-move --rate 50 --loops 1 --clients 1 >"$work/sim.log" 2>&1 &
 pids+=($!)
-wait_for_line "$work/sim.log" 'listening on' 20
+wait_for_lines "$work/sim.log" 'listening on' 1 20
 sim_port=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/sim.log")
 
 "$view" --port "$sim_port" --http-port 0 >"$work/view.log" 2>&1 &
 view_pid=$!
 pids+=($view_pid)
-wait_for_line "$work/view.log" 'open http://' 20
+wait_for_lines "$work/view.log" 'open http://' 1 20
 url=$(sed -n 's/.*open \(http:[^ ]*\) in a browser.*/\1/p' "$work/view.log")
 
 # Without the networking switches Chromium tries to reach the outside, which
@@ -66,9 +42,9 @@ timeout 120 "$chromium" --headless --no-sandbox --disable-gpu --disable-quic --n
 chromium_pid=$!
 pids+=($chromium_pid)
 
-wait_for_line "$work/view.log" 'page 1 opened' 60
-wait_for_line "$work/sim.log" 'finished: the stream is over' 60
-wait_for_line "$work/view.log" 'lost 127.0.0.1' 30
+wait_for_lines "$work/view.log" 'page 1 opened' 1 60
+wait_for_lines "$work/sim.log" 'finished: the stream is over' 1 60
+wait_for_lines "$work/view.log" 'lost 127.0.0.1' 1 30
 kill -TERM "$view_pid"
 wait "$view_pid" || fail "vornmt-view did not stop cleanly on SIGTERM"
 wait "$chromium_pid" || fail "chromium failed (status $?)"

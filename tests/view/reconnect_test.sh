@@ -7,33 +7,9 @@
 set -uo pipefail
 
 sim=$1 view=$2 work=$3
-rm -rf "$work"
-mkdir -p "$work"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAILED: $*"
-  for log in sim1.log sim2.log view.log; do
-    echo "---- $log"
-    tail -n 30 "$work/$log" 2>/dev/null || true
-  done
-  exit 1
-}
-
-# Waits until FILE has at least COUNT lines matching PATTERN, for at most SECONDS.
-wait_for_lines() {
-  local file=$1 pattern=$2 count=$3 seconds=$4
-  local deadline=$((SECONDS + seconds))
-  until [ "$(grep -c -- "$pattern" "$file" 2>/dev/null)" -ge "$count" ]; do
-    [ $SECONDS -lt "$deadline" ] || fail "fewer than $count lines '$pattern' in $(basename "$file") within $seconds s"
-    sleep 0.05
-  done
-}
+logs=(sim1.log sim2.log view.log)
+# shellcheck source=script_support.sh
+source "$(dirname "$0")/script_support.sh"
 
 "$sim" --port 0 --scenario tap >"$work/sim1.log" 2>&1 &
 sim1=$!
