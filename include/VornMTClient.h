@@ -54,6 +54,12 @@
 #ifndef VORNMTCLIENT_H
 #define VORNMTCLIENT_H
 
+/* The version of this header and of the library it belongs to. The build
+ * reads these three lines: they are the project's one version. */
+#define VORNMT_VERSION_MAJOR 1
+#define VORNMT_VERSION_MINOR 0
+#define VORNMT_VERSION_PATCH 0
+
 #include <stddef.h>
 #include <stdint.h>
 
@@ -120,7 +126,55 @@ const int32_t ERR_IN_CALLBACK = 0x31000004;
 
 /* Other codes are Windows Sockets error numbers (10000 to 11999) of the
  * socket call that failed, or a system error number when a worker thread
- * could not be started. */
+ * could not be started. GetStatusText names every one of them. */
+
+/* ---- Gesture codes --------------------------------------------------- */
+/* The codes of TouchGesture::code that have a name; GetGestureName gives
+ * each constant's own name ("TG_DOWN" for TG_DOWN); other codes have none.
+ * Compare codes with these names, not with bare numbers. */
+const uint16_t TG_TOUCH_START            = 0;
+const uint16_t TG_DOWN                   = 1;
+const uint16_t TG_MOVE                   = 6;
+const uint16_t TG_UP                     = 7;
+const uint16_t TG_CLICK                  = 8;
+const uint16_t TG_DB_CLICK               = 9;
+const uint16_t TG_BIG_DOWN               = 10;
+const uint16_t TG_BIG_MOVE               = 11;
+const uint16_t TG_BIG_UP                 = 12;
+const uint16_t TG_MOVE_RIGHT             = 17;
+const uint16_t TG_MOVE_UP                = 18;
+const uint16_t TG_MOVE_LEFT              = 19;
+const uint16_t TG_MOVE_DOWN              = 20;
+const uint16_t TG_SECOND_DOWN            = 25;
+const uint16_t TG_SECOND_UP              = 26;
+const uint16_t TG_SECOND_CLICK           = 27;
+const uint16_t TG_SECOND_DB_CLICK        = 28;
+const uint16_t TG_SPLIT_START            = 32;
+const uint16_t TG_SPLIT_APART            = 33;
+const uint16_t TG_SPLIT_CLOSE            = 34;
+const uint16_t TG_SPLIT_END              = 35;
+const uint16_t TG_ROTATE_START           = 36;
+const uint16_t TG_ROTATE_ANTICLOCK       = 37;
+const uint16_t TG_ROTATE_CLOCK           = 38;
+const uint16_t TG_ROTATE_END             = 39;
+const uint16_t TG_NEAR_PARREL_DOWN       = 40;
+const uint16_t TG_NEAR_PARREL_MOVE       = 45;
+const uint16_t TG_NEAR_PARREL_UP         = 46;
+const uint16_t TG_NEAR_PARREL_CLICK      = 47;
+const uint16_t TG_NEAR_PARREL_DB_CLICK   = 48;
+const uint16_t TG_NEAR_PARREL_MOVE_RIGHT = 49;
+const uint16_t TG_NEAR_PARREL_MOVE_UP    = 50;
+const uint16_t TG_NEAR_PARREL_MOVE_LEFT  = 51;
+const uint16_t TG_NEAR_PARREL_MOVE_DOWN  = 52;
+const uint16_t TG_MULTI_DOWN             = 53;
+const uint16_t TG_MULTI_MOVE             = 58;
+const uint16_t TG_MULTI_UP               = 59;
+const uint16_t TG_MULTI_MOVE_RIGHT       = 60;
+const uint16_t TG_MULTI_MOVE_UP          = 61;
+const uint16_t TG_MULTI_MOVE_LEFT        = 62;
+const uint16_t TG_MULTI_MOVE_DOWN        = 63;
+const uint16_t TG_TOUCH_END              = 128;
+const uint16_t TG_NO_ACTION              = 0xFFFF;
 
 /* ---- Records --------------------------------------------------------- */
 /* The records are plain aggregates in C++14, 17 and 20: build them with
@@ -363,6 +417,17 @@ VORNMT_API int32_t VORNMT_CALL GetServerResolution(Vorn_SDK_MultiTouch::Resoluti
  * without a name, and a null gesture, give the empty text. The text is
  * constant and valid while the library is loaded. Any thread. */
 VORNMT_API const char* VORNMT_CALL GetGestureName(const Vorn_SDK_MultiTouch::TouchGesture* gesture);
+
+/* ---- Status texts ---------------------------------------------------- */
+
+/* A short English text for a status any function of this header returns or
+ * the ErrorCallback reports: "success" for 0, "connection refused" for
+ * 10061, a text for every Windows Sockets error number and every ERR_ code,
+ * "socket error" for other numbers from 10000 to 11999, and "system error"
+ * for anything else (a system error number from a thread that could not
+ * start). Never null; the text is constant, has no newline and is valid
+ * while the library is loaded. Any thread, callbacks included. */
+VORNMT_API const char* VORNMT_CALL GetStatusText(int32_t status);
 
 } /* extern "C" */
 

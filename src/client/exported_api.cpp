@@ -7,6 +7,7 @@
 
 #include "client/gesture_names.h"
 #include "client/library_state.h"
+#include "client/status_text.h"
 #include "requests/client_request.h"
 #include "requests/settings_requests.h"
 
@@ -88,5 +89,7 @@ VORNMT_API int32_t VORNMT_CALL GetServerResolution(mt::ResolutionCallback callba
 VORNMT_API const char* VORNMT_CALL GetGestureName(const mt::TouchGesture* gesture) {
     return vornmt::client::GestureName(gesture);
 }
+
+VORNMT_API const char* VORNMT_CALL GetStatusText(int32_t status) { return vornmt::client::StatusText(status); }
 
 }  // extern "C"
