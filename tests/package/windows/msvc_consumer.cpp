@@ -138,7 +138,7 @@ void VORNMT_CALL OnFrame(int32_t frame_value_0, int32_t, int32_t point_count, co
 
 void VORNMT_CALL OnGesture(const TouchGesture* gesture, void* user_data) {
     if (user_data != &tags[1]) Publish(seen.wrong_user_data);
-    if (Equal(GetGestureName(gesture), "TG_DOWN") && Read(seen.gestures_down) == 0) {
+    if (gesture->code == TG_DOWN && Equal(GetGestureName(gesture), "TG_DOWN") && Read(seen.gestures_down) == 0) {
         seen.down = *gesture;
         Publish(seen.gestures_down);
     }
@@ -224,6 +224,7 @@ extern "C" void ConsumerMain() {
     Check(SetOnReceiveError(OnError, &tags[3]) == nullptr, "SetOnReceiveError");
     Check(SetOnGetDeviceInfo(OnDeviceInfo, &tags[4]) == nullptr, "SetOnGetDeviceInfo");
     Check(SetOnReceiveGesture(OnGesture, &tags[1]) == OnGesture, "a setter returns the previous callback");
+    Check(Equal(GetStatusText(10061), "connection refused"), "GetStatusText");
 
     int port = PortFromCommandLine();
     CheckNumber(ConnectServer("127.0.0.1", port), 0, "ConnectServer");
