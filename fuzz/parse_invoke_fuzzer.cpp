@@ -3,7 +3,8 @@
 // - the nesting scan never reports less depth than TinyXML builds, since
 //   TinyXML's recursion is only bounded by that scan;
 // - every argument of a parsed message, written back with ValueToXml, parses
-//   again as a message with exactly one argument.
+//   again as a message with exactly one argument, which is the same value as
+//   far as the writer promises (SurvivesRoundTrip).
 // Run: parse_invoke_fuzzer -dict=fuzz/parse_invoke.dict <scratch dir> fuzz/corpus/parse_invoke
 #include <tinyxml.h>
 
@@ -18,6 +19,7 @@
 #include "message/invoke.h"
 #include "message/nesting_scan.h"
 #include "tinyxml_depth.h"
+#include "value_round_trip.h"
 
 namespace {
 
@@ -25,6 +27,7 @@ using vornmt::message::InvokeMessage;
 using vornmt::message::kMaxMessageDepth;
 
 using vornmt::fuzzing::BuiltDepth;
+using vornmt::fuzzing::SurvivesRoundTrip;
 
 }  // namespace
 
@@ -43,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const vornmt::message::Value& argument : message.arguments) {
         InvokeMessage again;
         const std::string written = vornmt::message::BuildInvoke("again", vornmt::message::ValueToXml(argument));
-        if (!vornmt::message::ParseInvoke(written, again) || again.arguments.size() != 1) {
+        if (!vornmt::message::ParseInvoke(written, again) || again.arguments.size() != 1 ||
+            !SurvivesRoundTrip(argument, again.arguments[0])) {
             std::abort();
         }
     }

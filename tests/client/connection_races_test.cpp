@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -19,7 +18,9 @@
 #endif
 
 #include "client/library_state.h"
+#include "support/api_fixture.h"
 #include "support/event_log.h"
+#include "support/returns_within.h"
 #include "support/test_server.h"
 #include "support/wait_until.h"
 
@@ -38,20 +39,11 @@ namespace {
 namespace mt = Vorn_SDK_MultiTouch;
 namespace platform = vornmt::platform;
 using vornmt::testing::EventLog;
+using vornmt::testing::ReturnsWithin;
 using vornmt::testing::TestServer;
 using vornmt::testing::WaitUntil;
 
-void FailOnError(int32_t code, void*) { ADD_FAILURE() << "unexpected error report " << code; }
-
-class ConnectionRaces : public ::testing::Test {
-protected:
-    void SetUp() override { SetOnReceiveError(FailOnError, nullptr); }
-    void TearDown() override {
-        EXPECT_EQ(DisconnectServer(), 0);
-        SetOnReceiveError(nullptr, nullptr);
-        SetOnReceivePointFrame(nullptr, nullptr);
-    }
-};
+using ConnectionRaces = vornmt::testing::ApiTest;
 
 // Three application threads keep sending while the main thread disconnects and
 // at once opens a socket of its own, which on POSIX gets the handle number
@@ -101,7 +93,7 @@ TEST_F(ConnectionRaces, RequestsNeverReachASocketOpenedAfterTheDisconnect) {
 // The header asks for one thread at a time; two at once must still neither
 // crash nor corrupt anything.
 TEST_F(ConnectionRaces, ConnectAndDisconnectOnTwoThreadsAreTakenInTurn) {
-    SetOnReceiveError(nullptr, nullptr);  // the server closing each client early is no fault here
+    ExpectErrors();  // the server closing each client early is no fault here
     TestServer server;
     std::atomic<bool> done{false};
     std::thread acceptor([&] {
@@ -115,13 +107,7 @@ TEST_F(ConnectionRaces, ConnectAndDisconnectOnTwoThreadsAreTakenInTurn) {
         for (int i = 0; i < 200; ++i) connected += ConnectServer("127.0.0.1", server.port()) == 0;
         done = true;
     });
-    if (!WaitUntil([&] { return done.load(); }, 30000)) {
-        // The library's threads are stuck for good; so would be its unload.
-        ADD_FAILURE() << "connect and disconnect on two threads hang";
-        std::fflush(nullptr);
-        std::_Exit(1);
-    }
-    connecter.join();
+    ASSERT_TRUE(ReturnsWithin(30000, [&connecter] { connecter.join(); }, "connect and disconnect on two threads"));
     disconnecter.join();
     acceptor.join();
     EXPECT_EQ(connected.load(), 200);
@@ -135,8 +121,10 @@ TEST_F(ConnectionRaces, DisconnectEndsARequestBlockedInASendOnAnotherThread) {
     // Far more than the socket buffers hold; the server reads nothing.
     std::thread sender([&] { status = vornmt::client::Library().connection.outbound().Send(std::string(64 << 20, 'x')); });
     ASSERT_TRUE(server.WaitForData());
-    EXPECT_EQ(DisconnectServer(), 0);
-    sender.join();
+    ASSERT_TRUE(ReturnsWithin(5000, [&sender] {
+        EXPECT_EQ(DisconnectServer(), 0);
+        sender.join();
+    }, "the disconnect and the blocked send"));
     EXPECT_NE(status.load(), 0);
     EXPECT_EQ(SendThreshold(1), 10057);
 }

@@ -5,31 +5,24 @@
 #include <chrono>
 
 #include "client/library_state.h"
+#include "support/api_fixture.h"
 #include "support/event_log.h"
+#include "support/returns_within.h"
 #include "support/test_server.h"
 
 namespace {
 
 namespace mt = Vorn_SDK_MultiTouch;
 using vornmt::testing::EventLog;
+using vornmt::testing::ReturnsWithin;
 using vornmt::testing::TestServer;
-
-void FailOnError(int32_t code, void*) { ADD_FAILURE() << "unexpected error report " << code; }
 
 void RecordBreak(void* reserved, void* user_data) {
     static_cast<EventLog*>(user_data)->Add(reserved == nullptr ? "break" : "break with non-null reserved");
 }
 
-// Every test starts and ends disconnected, with no callbacks but one that
-// fails the test on any error report it did not ask for.
-class Connection : public ::testing::Test {
+class Connection : public vornmt::testing::ApiTest {
 protected:
-    void SetUp() override { SetOnReceiveError(FailOnError, nullptr); }
-    void TearDown() override {
-        EXPECT_EQ(DisconnectServer(), 0);
-        SetOnReceiveError(nullptr, nullptr);
-        SetOnServerBreak(nullptr, nullptr);
-    }
     bool Connected() { return vornmt::client::Library().connection.socket() != vornmt::platform::kInvalidSocket; }
     // Connects the library to `server` and lets the server accept it.
     static void ConnectTo(TestServer& server) {
@@ -137,20 +130,29 @@ TEST_F(Connection, CallbackMayDisconnectButNotConnect) {
     EXPECT_TRUE(server.Accept());
 }
 
-void DisconnectFromBreak(void*, void* user_data) {
+struct DisconnectingFrame {
+    EventLog log;
+    std::atomic<int32_t> threshold_status{-1};
+};
+
+void DisconnectFromFrame(int32_t, int32_t, int32_t, const mt::TouchPoint*, void* user_data) {
+    auto* state = static_cast<DisconnectingFrame*>(user_data);
     DisconnectServer();
-    static_cast<EventLog*>(user_data)->Add("disconnected");
+    state->threshold_status = SendThreshold(1);
+    state->log.Add("disconnected");
 }
 
+// The server stays up and the test calls nothing after the frame: whatever
+// ends the connection is the callback's own call.
 TEST_F(Connection, DisconnectFromCallbackClosesTheConnectionAtOnce) {
-    EventLog log;
-    SetOnServerBreak(DisconnectFromBreak, &log);
+    DisconnectingFrame state;
+    SetOnReceivePointFrame(DisconnectFromFrame, &state);
     TestServer server;
     ASSERT_NO_FATAL_FAILURE(ConnectTo(server));
-    server.ResetClient();
-    ASSERT_TRUE(log.WaitForCount(1));
-    EXPECT_EQ(DisconnectServer(), 0);
-    EXPECT_FALSE(Connected());
+    ASSERT_TRUE(server.SendMessage(vornmt::testing::InvokeText("frame", "<number>0</number><number>0</number><null/>")));
+    ASSERT_TRUE(state.log.WaitForCount(1));
+    EXPECT_TRUE(server.WaitForClientEnd()) << "the server never saw the connection end";
+    EXPECT_EQ(state.threshold_status.load(), 10057);
 }
 
 struct Flooding {
@@ -173,9 +175,11 @@ TEST_F(Connection, DisconnectWakesACallbackBlockedInASend) {
     ASSERT_NO_FATAL_FAILURE(ConnectTo(server));
     ASSERT_TRUE(server.SendMessage(vornmt::testing::InvokeText("frame", "<number>0</number><number>0</number><null/>")));
     ASSERT_TRUE(flooding.log.WaitForCount(1));
-    EXPECT_EQ(DisconnectServer(), 0);  // would hang if the blocked send were never woken
+    ASSERT_TRUE(server.WaitForData());  // the send is under way
+    int32_t status = -1;
+    ASSERT_TRUE(ReturnsWithin(5000, [&status] { status = DisconnectServer(); }, "DisconnectServer"));
+    EXPECT_EQ(status, 0);
     EXPECT_NE(flooding.last_status.load(), 0);
-    SetOnReceivePointFrame(nullptr, nullptr);
 }
 
 TEST_F(Connection, ExitingWhileConnectedNeitherHangsNorCrashes) {

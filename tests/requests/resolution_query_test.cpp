@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "client/library_state.h"
+#include "support/api_fixture.h"
 #include "support/event_log.h"
 #include "support/test_server.h"
 
@@ -33,20 +33,12 @@ void Reregister(int32_t x, int32_t, void* user_data) {
     static_cast<EventLog*>(user_data)->Add("again " + std::to_string(x) + " " + std::to_string(status));
 }
 
-void FailOnError(int32_t code, void*) { ADD_FAILURE() << "unexpected error report " << code; }
-
-class ResolutionQuery : public ::testing::Test {
+class ResolutionQuery : public vornmt::testing::ApiTest {
 protected:
     void SetUp() override {
-        SetOnReceiveError(FailOnError, nullptr);
+        ApiTest::SetUp();
         ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
         ASSERT_TRUE(server.Accept());
-    }
-    void TearDown() override {
-        DisconnectServer();
-        // A query needs a connection; clear the slot directly.
-        vornmt::client::Library().registry.ExchangeResolution({nullptr, nullptr});
-        SetOnReceiveError(nullptr, nullptr);
     }
     void ExpectQuery() {
         std::string text;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -64,27 +65,58 @@ TEST(MessageQueue, StopWakesBothWaiters) {
     delete queue;
 }
 
+// The consumer takes one text each time it sees the producer waiting for
+// room at a full queue, and nothing otherwise (resuming at the bound, so one
+// take makes room). A queue that let the producer through would grow past
+// the bound, or return from WaitForRoom at a full queue with no take running
+// or begun since the call.
 TEST(MessageQueue, FullQueueHoldsTheAppenderUntilDrained) {
-    MessageQueue queue(1000, 500);
-    std::atomic<bool> stop{false};
-    std::atomic<int> appended{0};
-    std::thread appender([&] {
-        for (int i = 0; i < 200; ++i) {
-            ASSERT_TRUE(queue.WaitForRoom(stop));
-            std::vector<std::string> batch{std::string(100, static_cast<char>('a' + i % 26))};
+    constexpr std::size_t kBound = 1000;
+    constexpr int kTexts = 200;
+    auto text_of = [](int i) { return std::string(100, static_cast<char>('a' + i % 26)); };
+    MessageQueue queue(kBound, kBound);
+    std::atomic<bool> stop{false}, producer_waiting{false}, producer_done{false};
+    std::atomic<int> takes_begun{0}, takes_done{0}, passed_while_full{0};
+    std::atomic<std::size_t> most_held{0};
+    std::thread producer([&] {
+        for (int i = 0; i < kTexts; ++i) {
+            producer_waiting = true;
+            const int begun = takes_begun.load();
+            const bool none_running = takes_done.load() == begun;
+            const bool full = queue.queued_bytes() >= kBound;
+            if (!queue.WaitForRoom(stop)) break;
+            if (full && none_running && takes_begun.load() == begun) ++passed_while_full;
+            producer_waiting = false;
+            std::vector<std::string> batch{text_of(i)};
             queue.Append(batch);
-            ++appended;
+            most_held = std::max(most_held.load(), queue.queued_bytes());
         }
+        producer_done = true;
     });
-    for (int i = 0; i < 200; ++i) {
-        std::string text;
-        ASSERT_TRUE(queue.WaitAndTake(stop, &text));
-        ASSERT_EQ(text, std::string(100, static_cast<char>('a' + i % 26)));
-        // Never more than the bound plus the one batch that crossed it.
-        EXPECT_LE(queue.queued_bytes(), 1000u + 200u);
+    int taken = 0, blocked_rounds = 0;
+    bool ok = true;
+    while (ok && taken < kTexts) {
+        ok = testing::WaitUntil([&] {
+            return producer_done.load() || (producer_waiting.load() && queue.queued_bytes() >= kBound);
+        });
+        if (!producer_done.load()) ++blocked_rounds;
+        do {
+            std::string text;
+            ++takes_begun;  // before the take: the producer may wake inside it
+            ok = ok && queue.WaitAndTake(stop, &text) && text == text_of(taken);
+            ++takes_done;
+            queue.FinishedRouting();
+            ++taken;
+        } while (ok && taken < kTexts && producer_done.load());
     }
-    appender.join();
-    EXPECT_EQ(appended.load(), 200);
+    stop = true;
+    queue.WakeAll();
+    producer.join();
+    EXPECT_TRUE(ok) << "stalled or out of order after " << taken << " texts";
+    EXPECT_EQ(passed_while_full.load(), 0) << "WaitForRoom returned at a full queue";
+    // The bound, plus the one text appended just below it.
+    EXPECT_LT(most_held.load(), kBound + 200);
+    EXPECT_GT(blocked_rounds, kTexts / 2);
 }
 
 // The bound is on memory: a text is counted by the buffer it holds.

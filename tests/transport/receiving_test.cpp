@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "support/api_fixture.h"
 #include "support/event_log.h"
 #include "support/test_server.h"
 
@@ -48,26 +49,15 @@ void OnGesture(const mt::TouchGesture* gesture, void* user_data) {
 
 void OnBreak(void*, void* user_data) { static_cast<Received*>(user_data)->log.Add("break"); }
 
-void OnError(int32_t code, void* user_data) {
-    static_cast<Received*>(user_data)->log.Add("error " + std::to_string(code));
-}
-
-class Receiving : public ::testing::Test {
+class Receiving : public vornmt::testing::ApiTest {
 protected:
     void SetUp() override {
+        ApiTest::SetUp();
         SetOnReceivePointFrame(OnFrame, &received);
         SetOnReceiveGesture(OnGesture, &received);
         SetOnServerBreak(OnBreak, &received);
-        SetOnReceiveError(OnError, &received);
         ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
         ASSERT_TRUE(server.Accept());
-    }
-    void TearDown() override {
-        EXPECT_EQ(DisconnectServer(), 0);
-        SetOnReceivePointFrame(nullptr, nullptr);
-        SetOnReceiveGesture(nullptr, nullptr);
-        SetOnServerBreak(nullptr, nullptr);
-        SetOnReceiveError(nullptr, nullptr);
     }
     TestServer server;
     Received received;
@@ -121,6 +111,7 @@ TEST_F(Receiving, BurstArrivesCompleteAndInOrder) {
 
 // Reported once, on the dispatch thread, after the frame sent before it.
 TEST_F(Receiving, OversizedMessageIsReportedOnceInStreamOrderAndTheStreamGoesOn) {
+    ExpectErrors(&received.log);
     std::string huge(static_cast<std::size_t>(mt::MAX_MESSAGE_BYTES) + 4096, 'x');
     ASSERT_TRUE(server.Send(FrameText(0) + kNul + huge));
     ASSERT_TRUE(server.Send(huge + kNul + FrameText(1) + kNul));
@@ -132,6 +123,7 @@ TEST_F(Receiving, OversizedMessageIsReportedOnceInStreamOrderAndTheStreamGoesOn)
 }
 
 TEST_F(Receiving, BadMessageIsReportedAndTheNextOneDelivered) {
+    ExpectErrors(&received.log);
     ASSERT_TRUE(server.Send("<invoke name='frame'><arguments><number>1</number></arguments></invoke>" + kNul + kNul +
                             "garbage" + kNul + FrameText(0) + kNul));
     ASSERT_TRUE(received.log.WaitForCount(3));
