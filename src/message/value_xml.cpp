@@ -11,9 +11,10 @@ namespace {
 // Escapes what would end or corrupt the surrounding markup. Quotes matter
 // only inside the id attribute, whose value is written between '"'. A reader
 // with TinyXML's default settings turns CR into LF, trims white space at both
-// ends of a text and condenses runs of it, but keeps characters written as
-// references: so tabs and line ends always, and spaces at either end or after
-// another space, are written as references and arrive unchanged.
+// ends of a text and condenses runs of it (form feed and vertical tab count
+// as white space there), but keeps characters written as references: so
+// tabs, line ends, form feeds and vertical tabs always, and spaces at either
+// end or after another space, are written as references and arrive unchanged.
 void AppendEscaped(std::string& out, const std::string& text, bool in_attribute) {
     const std::size_t last = text.size() - 1;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -26,6 +27,8 @@ void AppendEscaped(std::string& out, const std::string& text, bool in_attribute)
             case '\t': out += "&#9;"; break;
             case '\n': out += "&#10;"; break;
             case '\r': out += "&#13;"; break;
+            case '\v': out += "&#11;"; break;
+            case '\f': out += "&#12;"; break;
             case ' ':
                 if (i == 0 || i == last || text[i - 1] == ' ') {
                     out += "&#32;";
@@ -48,7 +51,7 @@ void AppendEscaped(std::string& out, const std::string& text, bool in_attribute)
 // A text of white space only would be dropped by the reader whatever its
 // form, except as a CDATA section, which it keeps as it stands.
 void AppendStringText(std::string& out, const std::string& text) {
-    if (!text.empty() && text.find_first_not_of(" \t\n\r") == std::string::npos) {
+    if (!text.empty() && text.find_first_not_of(" \t\n\r\f\v") == std::string::npos) {
         out += "<![CDATA[";
         out += text;
         out += "]]>";

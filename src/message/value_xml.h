@@ -29,9 +29,9 @@ constexpr int kMaxMessageDepth = Vorn_SDK_MultiTouch::MAX_MESSAGE_DEPTH;
 //   Object   <object><property id="key">value</property>...</object>
 // Object properties come in key order. In string texts and keys '&', '<' and
 // '>' are written as &amp; &lt; &gt;, in keys '"' also as &quot;, and a NUL
-// byte (which would end the message on the wire) as &#0;, so the reader gets
-// back exactly the bytes written (less the white space TinyXML condenses in
-// string texts). Numbers do not depend on the host's locale. Recursion is as
+// byte (which would end the message on the wire) as &#0;, and white space
+// the reader would trim or condense as references, so the reader gets back
+// exactly the bytes written. Numbers do not depend on the host's locale. Recursion is as
 // deep as the tree; only bad_alloc can leave.
 std::string ValueToXml(const Value& value);
 // The same texts as for a Value holding the array or the object.

@@ -83,7 +83,8 @@ TEST(ValueXml, RoundTripKeepsMarkupCharactersAsText) {
 // The reader condenses and trims white space in texts and turns CR into LF;
 // whatever the writer sends must still arrive byte for byte.
 TEST(ValueXml, RoundTripKeepsWhiteSpace) {
-    for (const std::string text : {"  two  spaces\r\nend\t", " ", " \t\n ", "\rx\r", "a \t b", "tab\tand\nline"}) {
+    for (const std::string text : {"  two  spaces\r\nend\t", " ", " \t\n ", "\rx\r", "a \t b", "tab\tand\nline",
+                                   "\fform\f\ffeed\v", "\v"}) {
         EXPECT_EQ(RoundTrip(text), Value(text)) << '"' << text << '"';
         const ValueObject keyed{{text, 1}};
         EXPECT_EQ(RoundTrip(keyed), Value(keyed)) << '"' << text << '"';
