@@ -5,7 +5,7 @@
 #pragma once
 
 #include "client/callback_registry.h"
-#include "client/client_state.h"
+#include "client/connection.h"
 #include "transport/message_queue.h"
 #include "transport/point_buffer.h"
 
@@ -15,7 +15,7 @@ struct LibraryState {
     CallbackRegistry registry;
     transport::MessageQueue queue;
     transport::PointBuffer points;
-    ClientState connection{registry, queue, points};
+    Connection connection{registry, queue, points};
 };
 
 LibraryState& Library();

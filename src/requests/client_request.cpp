@@ -5,7 +5,7 @@
 
 #include "message/invoke.h"
 #include "platform/process_identity.h"
-#include "requests/send_message_text.h"
+#include "requests/outbound_socket.h"
 
 namespace vornmt::requests {
 namespace {

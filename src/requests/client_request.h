@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "requests/send_message_text.h"
+#include "requests/outbound_socket.h"
 
 namespace vornmt::requests {
 

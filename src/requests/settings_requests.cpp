@@ -1,7 +1,7 @@
 #include "requests/settings_requests.h"
 
 #include "message/invoke.h"
-#include "requests/send_message_text.h"
+#include "requests/outbound_socket.h"
 
 namespace vornmt::requests {
 

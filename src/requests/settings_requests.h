@@ -5,7 +5,7 @@
 #include <string>
 
 #include "requests/resolution_slot.h"
-#include "requests/send_message_text.h"
+#include "requests/outbound_socket.h"
 
 namespace vornmt::requests {
 

@@ -11,15 +11,6 @@
 #include "transport/worker_threads.h"
 
 namespace vornmt::transport {
-namespace {
-
-thread_local bool on_worker_thread = false;
-
-}  // namespace
-
-bool OnWorkerThread() { return on_worker_thread; }
-
-void MarkWorkerThread() { on_worker_thread = true; }
 
 void RunDispatchThread(void* raw_context) {
     MarkWorkerThread();

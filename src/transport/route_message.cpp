@@ -3,55 +3,111 @@
 #include <boost/variant/get.hpp>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
-#include "message/invoke.h"
 #include "platform/stage_clock.h"
-#include "transport/touch_decoding.h"
 
 namespace vornmt::transport {
 namespace {
 
 namespace mt = Vorn_SDK_MultiTouch;
 
-// Fewest arguments each known message needs.
-constexpr std::size_t kFrameArguments = 3;
-constexpr std::size_t kGestureArguments = 2;
-constexpr std::size_t kResolutionArguments = 1;
-constexpr std::size_t kVersionArguments = 5;
-constexpr std::size_t kInformationArguments = 3;
+constexpr std::size_t kPointValues = 6;
 
 // Servers older than 1.10 speak a protocol this library does not follow.
 bool IsOldServer(int major, int minor) { return major == 1 && minor < 10; }
 
-InboundEvent OfKind(InboundEvent::Kind kind) {
+InboundEvent EventOf(InboundEvent::Kind kind) {
     InboundEvent event;
     event.kind = kind;
     return event;
 }
 
-InboundEvent DecodeResolution(const message::ValueArray& arguments) {
+// A 16-bit field keeps the low 16 bits of the wire number.
+std::uint16_t Low16(const message::Value& value) {
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(message::ToInteger(value)) & 0xFFFFu);
+}
+
+// The point list: an array, or null for none (nullptr here). Anything else
+// is the wrong kind.
+const message::ValueArray* PointList(const message::Value& value) {
+    if (message::KindOf(value) == message::ValueKind::Null) return nullptr;
+    const message::ValueArray* list = message::AsArray(value);
+    if (list == nullptr) throw boost::bad_get();
+    return list;
+}
+
+// The decoders below get at least the argument count their table entry names.
+// Each converts every value before it returns its event, so a message with a
+// value of the wrong kind delivers nothing: such a value throws
+// boost::bad_get, which makes the message a bad one.
+
+// A frame's points go into `points`; points beyond the buffer are dropped
+// unread. A point that is not an array of six numbers makes the message bad.
+InboundEvent DecodeFrame(const message::ValueArray& arguments, PointBuffer& points) {
+    InboundEvent event;
+    event.frame_value_0 = message::ToInteger(arguments[0]);
+    event.frame_value_1 = message::ToInteger(arguments[1]);
+    const message::ValueArray* list = PointList(arguments[2]);
+    std::size_t count = list != nullptr ? std::min(list->size(), static_cast<std::size_t>(mt::MAX_FRAME_POINTS)) : 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const message::ValueArray* values = message::AsArray((*list)[i]);
+        if (values == nullptr || values->size() < kPointValues) return EventOf(InboundEvent::Kind::kBadMessage);
+        mt::TouchPoint& point = points.points[i];
+        point.code_0 = Low16((*values)[0]);
+        point.code_1 = Low16((*values)[1]);
+        point.x = message::ToInteger((*values)[2]);
+        point.y = message::ToInteger((*values)[3]);
+        point.aux_0 = Low16((*values)[4]);
+        point.aux_1 = Low16((*values)[5]);
+    }
+    event.kind = InboundEvent::Kind::kFrame;
+    event.point_count = static_cast<int>(count);
+    platform::MarkStage(platform::Stage::kDecoded);
+    return event;
+}
+
+// A param_count beyond the arguments that follow makes the message bad;
+// parameters beyond the record's six are dropped unread.
+InboundEvent DecodeGesture(const message::ValueArray& arguments, PointBuffer&) {
+    InboundEvent event;
+    mt::TouchGesture& gesture = event.gesture;
+    gesture.code = Low16(arguments[0]);
+    std::size_t announced = Low16(arguments[1]);
+    if (announced > arguments.size() - 2) return EventOf(InboundEvent::Kind::kBadMessage);
+    std::size_t kept = std::min(announced, static_cast<std::size_t>(mt::MAX_GESTURE_PARAMS));
+    gesture.param_count = static_cast<std::uint16_t>(kept);
+    // at(): should the check above ever let too many through, the read throws
+    // (and the tests fail) instead of reading past the arguments.
+    for (std::size_t i = 0; i < kept; ++i) gesture.params[i] = message::ToReal(arguments.at(2 + i));
+    event.kind = InboundEvent::Kind::kGesture;
+    return event;
+}
+
+InboundEvent DecodeResolution(const message::ValueArray& arguments, PointBuffer&) {
     // Null counts as an object without properties; other kinds are wrong.
-    if (message::KindOf(arguments[0]) == message::ValueKind::Null) return OfKind(InboundEvent::Kind::kBadMessage);
+    if (message::KindOf(arguments[0]) == message::ValueKind::Null) return EventOf(InboundEvent::Kind::kBadMessage);
     const message::ValueObject* object = message::AsObject(arguments[0]);
     if (object == nullptr) throw boost::bad_get();
     auto x = object->find("x");
     auto y = object->find("y");
-    if (x == object->end() || y == object->end()) return OfKind(InboundEvent::Kind::kBadMessage);
-    InboundEvent event = OfKind(InboundEvent::Kind::kResolution);
+    if (x == object->end() || y == object->end()) return EventOf(InboundEvent::Kind::kBadMessage);
+    InboundEvent event = EventOf(InboundEvent::Kind::kResolution);
     event.x = message::ToInteger(x->second);
     event.y = message::ToInteger(y->second);
     return event;
 }
 
-InboundEvent DecodeVersion(const message::ValueArray& arguments) {
+// Only the first two of its five arguments matter: major and minor.
+InboundEvent DecodeVersion(const message::ValueArray& arguments, PointBuffer&) {
     int major = message::ToInteger(arguments[0]);
     int minor = message::ToInteger(arguments[1]);
-    return OfKind(IsOldServer(major, minor) ? InboundEvent::Kind::kOldServer : InboundEvent::Kind::kNothing);
+    return EventOf(IsOldServer(major, minor) ? InboundEvent::Kind::kOldServer : InboundEvent::Kind::kNothing);
 }
 
-InboundEvent DecodeInformation(const message::ValueArray& arguments) {
-    InboundEvent event = OfKind(InboundEvent::Kind::kDeviceInfo);
+InboundEvent DecodeInformation(const message::ValueArray& arguments, PointBuffer&) {
+    InboundEvent event = EventOf(InboundEvent::Kind::kDeviceInfo);
     mt::TouchDeviceInfo& info = event.info;
     info.info_value_0 = message::ToInteger(arguments[0]);
     info.info_value_1 = message::ToInteger(arguments[1]);
@@ -62,35 +118,28 @@ InboundEvent DecodeInformation(const message::ValueArray& arguments) {
     return event;
 }
 
-InboundEvent Decode(const message::InvokeMessage& message, PointBuffer& points) {
-    const message::ValueArray& arguments = message.arguments;
-    const std::string& name = message.name;
-    const InboundEvent bad = OfKind(InboundEvent::Kind::kBadMessage);
-    if (name == "frame") return arguments.size() < kFrameArguments ? bad : DecodePointFrame(arguments, points);
-    if (name == "gesture") return arguments.size() < kGestureArguments ? bad : DecodeGesture(arguments);
-    if (name == "resolution") return arguments.size() < kResolutionArguments ? bad : DecodeResolution(arguments);
-    if (name == "version") return arguments.size() < kVersionArguments ? bad : DecodeVersion(arguments);
-    if (name == "information") return arguments.size() < kInformationArguments ? bad : DecodeInformation(arguments);
-    return OfKind(InboundEvent::Kind::kNothing);  // a name this library does not know is ignored
-}
+struct KindDecoder {
+    const char* name;
+    std::size_t fewest_arguments;  // fewer make the message bad
+    InboundEvent (*decode)(const message::ValueArray& arguments, PointBuffer& points);
+};
 
-// `message` is the caller's, so that the caller decides when its tree is
-// freed: routing frees it after the delivery, off the way to the callback.
-InboundEvent DecodeInto(const std::string& text, PointBuffer& points, message::InvokeMessage& message) {
-    if (!message::ParseInvoke(text, message)) return OfKind(InboundEvent::Kind::kBadMessage);
-    platform::MarkStage(platform::Stage::kTornDown);
-    try {
-        return Decode(message, points);
-    } catch (const boost::bad_get&) {
-        return OfKind(InboundEvent::Kind::kBadMessage);  // a value of the wrong kind
+// Every message name the library reads; any other name is ignored.
+constexpr KindDecoder kDecoders[] = {
+    {"frame", 3, DecodeFrame},
+    {"gesture", 2, DecodeGesture},
+    {"resolution", 1, DecodeResolution},
+    {"version", 5, DecodeVersion},
+    {"information", 3, DecodeInformation},
+};
+
+InboundEvent DecodeArguments(const message::InvokeMessage& message, PointBuffer& points) {
+    for (const KindDecoder& kind : kDecoders) {
+        if (message.name != kind.name) continue;
+        if (message.arguments.size() < kind.fewest_arguments) return EventOf(InboundEvent::Kind::kBadMessage);
+        return kind.decode(message.arguments, points);
     }
-}
-
-}  // namespace
-
-InboundEvent DecodeMessage(const std::string& text, PointBuffer& points) {
-    message::InvokeMessage message;
-    return DecodeInto(text, points, message);
+    return EventOf(InboundEvent::Kind::kNothing);
 }
 
 void DeliverEvent(const InboundEvent& event, const PointBuffer& points, EventSink& sink) {
@@ -107,9 +156,21 @@ void DeliverEvent(const InboundEvent& event, const PointBuffer& points, EventSin
     }
 }
 
+}  // namespace
+
+InboundEvent DecodeMessage(const std::string& text, PointBuffer& points, message::InvokeMessage& parsed) {
+    if (!message::ParseInvoke(text, parsed)) return EventOf(InboundEvent::Kind::kBadMessage);
+    platform::MarkStage(platform::Stage::kTornDown);
+    try {
+        return DecodeArguments(parsed, points);
+    } catch (const boost::bad_get&) {
+        return EventOf(InboundEvent::Kind::kBadMessage);  // a value of the wrong kind
+    }
+}
+
 int RouteMessage(const std::string& text, EventSink& sink, PointBuffer& points) {
-    message::InvokeMessage message;
-    const InboundEvent event = DecodeInto(text, points, message);
+    message::InvokeMessage parsed;
+    const InboundEvent event = DecodeMessage(text, points, parsed);
     DeliverEvent(event, points, sink);
     return event.kind == InboundEvent::Kind::kBadMessage ? mt::ERR_BAD_MESSAGE : 0;
 }

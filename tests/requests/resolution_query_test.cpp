@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "requests/settings_requests.h"
 #include "support/api_fixture.h"
 #include "support/event_log.h"
 #include "support/test_server.h"
@@ -43,7 +44,7 @@ protected:
     void ExpectQuery() {
         std::string text;
         ASSERT_TRUE(server.ReadMessage(&text));
-        EXPECT_EQ(text, "<invoke name='get_resolution' returntype=\"xml\"><arguments></arguments></invoke>");
+        EXPECT_EQ(text, vornmt::requests::BuildResolutionQuery());  // its bytes: request_wire_test
     }
     TestServer server;
     EventLog log;

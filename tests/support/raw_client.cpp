@@ -31,7 +31,8 @@ bool RawClient::Read(message::InvokeMessage* message, int timeout_ms) {
 bool RawClient::ReadFrame(transport::InboundEvent* frame, transport::PointBuffer* points, int timeout_ms) {
     std::string text;
     while (peer_.ReadText(&text, timeout_ms)) {
-        *frame = transport::DecodeMessage(text, *points);
+        message::InvokeMessage parsed;
+        *frame = transport::DecodeMessage(text, *points, parsed);
         if (frame->kind == transport::InboundEvent::Kind::kFrame) return true;
     }
     return false;

@@ -1,5 +1,6 @@
 // The one way outbound messages reach the wire: the text and its NUL, sent
-// whole on the application's calling thread, under the send lock.
+// whole on the calling thread under the send lock. The library's requests and
+// the tests that check what they put on the wire send through it.
 #pragma once
 
 #include <atomic>
@@ -10,12 +11,6 @@
 #include "platform/sockets.h"
 
 namespace vornmt::requests {
-
-// Sends `text` and one NUL byte on a blocking socket, continuing after
-// partial sends until all of it is out. A send lock keeps two threads'
-// messages from interleaving. Returns 0, 10057 (not connected, nothing sent)
-// for an invalid socket, or the socket error number of the failed send.
-int SendMessageText(platform::SocketHandle socket, const std::string& text);
 
 // The socket requests send on, with its send lock. The connection attaches
 // it after connecting and detaches it, under the send lock, before closing
@@ -30,7 +25,8 @@ int SendMessageText(platform::SocketHandle socket, const std::string& text);
 class OutboundSocket {
 public:
     OutboundSocket() = default;
-    // A fixed socket, for sending on a socket nobody detaches (tests, tools).
+    // A fixed blocking socket that nobody detaches (tests, tools); sends on
+    // it wait for room without a cancel wake-up.
     explicit OutboundSocket(platform::SocketHandle socket) : socket_(socket), accepting_(true) {}
     OutboundSocket(const OutboundSocket&) = delete;
     OutboundSocket& operator=(const OutboundSocket&) = delete;
@@ -49,7 +45,10 @@ public:
     // In a forked child: a parent's thread may have held the send lock.
     void RenewAfterFork();
 
-    // Sends the text and its NUL on the attached socket; 10057 without one.
+    // Sends the text and its NUL on the attached socket, continuing after
+    // partial sends until all of it is out. Returns 0, 10057 (nothing sent)
+    // without a socket or once refused, 10058 when the cancel wake-up ends a
+    // wait for room, or the socket error number of the failed send.
     int Send(const std::string& text) const;
 
 private:

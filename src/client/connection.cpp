@@ -1,4 +1,4 @@
-#include "client/client_state.h"
+#include "client/connection.h"
 
 #include "platform/library_hooks.h"
 #include "platform/process_identity.h"
@@ -10,10 +10,10 @@ constexpr const char* kDefaultServerAddress = "127.0.0.1";
 
 }  // namespace
 
-ClientState::ClientState(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points)
+Connection::Connection(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points)
     : context_{stop_, socket_, wakeup_, queue, registry, points} {}
 
-ClientState::~ClientState() {
+Connection::~Connection() {
     if (platform::ProcessIsExiting()) {
         // The system has already ended the worker threads, may hold locks they
         // held, and this runs under the loader's lock, where the socket layer
@@ -27,12 +27,12 @@ ClientState::~ClientState() {
     Teardown_locked();
 }
 
-bool ClientState::InheritedThroughFork() const {
+bool Connection::InheritedThroughFork() const {
     std::uint32_t owner = owner_process_.load();
     return owner != 0 && owner != platform::CurrentProcessId();
 }
 
-platform::RecursiveLock& ClientState::LifecycleLock() {
+platform::RecursiveLock& Connection::LifecycleLock() {
     // A parent's thread may have held the lock when the process forked.
     if (InheritedThroughFork()) lifecycle_lock_.RenewAfterFork();
     return lifecycle_lock_;
@@ -41,7 +41,7 @@ platform::RecursiveLock& ClientState::LifecycleLock() {
 // A forked child owns copies of the descriptors but shares the parent's
 // connection and wake-up: shutting the socket down or signalling would end or
 // wake the parent's connection. Only the child's own copies are closed.
-void ClientState::LetGoAfterFork_locked() {
+void Connection::LetGoAfterFork_locked() {
     owner_process_.store(0);
     stop_.store(true);
     outbound_.RenewAfterFork();
@@ -54,12 +54,7 @@ void ClientState::LetGoAfterFork_locked() {
     send_cancel_.Close();
 }
 
-// From a callback: the calling thread cannot wait for itself. The socket stays
-// open (an application-thread teardown closes it only after joining this
-// thread), so shutting it down here is safe.
-void ClientState::StopFromCallback() { SignalStop(); }
-
-void ClientState::SignalStop() {
+void Connection::SignalStop() {
     stop_.store(true);
     outbound_.Refuse();
     // Ends a send waiting for room on a server that stopped reading, on any
@@ -72,7 +67,7 @@ void ClientState::SignalStop() {
     if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);
 }
 
-void ClientState::Teardown_locked() {
+void Connection::Teardown_locked() {
     if (InheritedThroughFork()) {
         LetGoAfterFork_locked();
         return;
@@ -83,7 +78,7 @@ void ClientState::Teardown_locked() {
     ReleaseSocket();
 }
 
-void ClientState::ReleaseSocket() {
+void Connection::ReleaseSocket() {
     // No request can be sending once the socket is detached, so the handle
     // number cannot be reused under one.
     outbound_.Detach();
@@ -95,13 +90,13 @@ void ClientState::ReleaseSocket() {
     platform::CleanupSocketLayer();
 }
 
-int ClientState::Connect(const char* server_address, std::int32_t port) {
+int Connection::Connect(const char* server_address, std::int32_t port) {
     if (transport::OnWorkerThread()) return Vorn_SDK_MultiTouch::ERR_IN_CALLBACK;
     platform::LockGuard guard(LifecycleLock());
     return Connect_locked(server_address, port);
 }
 
-int ClientState::Connect_locked(const char* server_address, std::int32_t port) {
+int Connection::Connect_locked(const char* server_address, std::int32_t port) {
     Teardown_locked();
     stop_.store(false);
     server_address_ = server_address != nullptr ? server_address : kDefaultServerAddress;
@@ -136,9 +131,12 @@ int ClientState::Connect_locked(const char* server_address, std::int32_t port) {
     return dispatch_thread_.Start(transport::RunDispatchThread, &context_);
 }
 
-void ClientState::Disconnect() {
+void Connection::Disconnect() {
     if (transport::OnWorkerThread()) {
-        StopFromCallback();
+        // From a callback: the calling thread cannot wait for itself. The
+        // socket stays open (an application-thread teardown closes it only
+        // after joining this thread), so shutting it down here is safe.
+        SignalStop();
         return;
     }
     platform::LockGuard guard(LifecycleLock());

@@ -15,19 +15,19 @@
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "platform/threads.h"
-#include "requests/send_message_text.h"
+#include "requests/outbound_socket.h"
 #include "transport/message_queue.h"
 #include "transport/point_buffer.h"
 #include "transport/worker_threads.h"
 
 namespace vornmt::client {
 
-class ClientState {
+class Connection {
 public:
-    ClientState(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points);
-    ~ClientState();  // the unload teardown
-    ClientState(const ClientState&) = delete;
-    ClientState& operator=(const ClientState&) = delete;
+    Connection(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points);
+    ~Connection();  // the unload teardown
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
     // Tears down any earlier connection, connects, starts both threads.
     // Returns 0, a socket error number, a system error number, or
@@ -55,7 +55,6 @@ private:
     platform::RecursiveLock& LifecycleLock();
     int Connect_locked(const char* server_address, std::int32_t port);
     void Teardown_locked();
-    void StopFromCallback();
     // Sets the stop flag, refuses and cancels sends, wakes both threads and
     // ends the stream; waits for nothing, so a callback may call it.
     void SignalStop();
