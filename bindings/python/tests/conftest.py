@@ -1,7 +1,10 @@
 """Fixtures: the simulator as a child process and a scripted one-client server.
 
-The library and the simulator come from VORNMT_LIBRARY and VORNMT_SIM (set by
-ctest); by default from build-linux/ at the top of the repository.
+The tests import the vornmt package Python finds: ctest puts the source
+folder on PYTHONPATH and names the library in VORNMT_LIBRARY; the wheel's
+check runs them against the installed wheel and its own library. The
+simulator and the C header come from VORNMT_SIM and VORNMT_HEADER, by
+default build-linux/ and include/ at the top of the repository.
 """
 
 from __future__ import annotations
@@ -9,7 +12,6 @@ from __future__ import annotations
 import os
 import socket
 import subprocess
-import sys
 import threading
 import time
 from typing import List, Optional
@@ -17,9 +19,8 @@ from typing import List, Optional
 import pytest
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
-sys.path.insert(0, os.path.abspath(os.path.join(os.path.dirname(__file__), "..")))
-os.environ.setdefault("VORNMT_LIBRARY", os.path.join(REPO, "build-linux", "src", "libVornMTClient.so"))
 SIMULATOR = os.environ.get("VORNMT_SIM", os.path.join(REPO, "build-linux", "tools", "vornmt-sim"))
+HEADER = os.environ.get("VORNMT_HEADER", os.path.join(REPO, "include", "VornMTClient.h"))
 DEADLINE = 10.0  # seconds any wait may take before the test fails
 
 

@@ -2,7 +2,10 @@
 
 from __future__ import annotations
 
+import asyncio
+import ctypes
 import os
+import re
 import subprocess
 import sys
 import threading
@@ -12,12 +15,28 @@ import uuid
 import pytest
 
 import vornmt
+from vornmt import native
 from vornmt.client import _EventQueue
-from conftest import DEADLINE, wait_until
+from conftest import DEADLINE, HEADER, wait_until
 
 INFORMATION = ("<invoke name='information' returntype=\"xml\"><arguments><number>7</number>"
                "<number>2</number><string>d\u00e9vice</string></arguments></invoke>")
 TAP_GESTURES = ["TG_TOUCH_START", "TG_DOWN", "TG_UP", "TG_CLICK", "TG_TOUCH_END"]
+
+
+def frame_message(sequence: int) -> str:
+    return ("<invoke name='frame' returntype=\"xml\"><arguments><number>%d</number><number>0</number>"
+            "<array></array></arguments></invoke>" % sequence)
+
+
+def read_events(client, timeout):
+    return list(client.events(timeout=timeout))
+
+
+def read_aevents(client, timeout):
+    async def collect():
+        return [event async for event in client.aevents(timeout=timeout)]
+    return asyncio.run(collect())
 
 
 def test_every_event_kind_from_the_simulator(simulator_factory):
@@ -48,7 +67,7 @@ def test_requests_reach_the_simulator(simulator_factory):
     simulator = simulator_factory("--scenario", "tap", "--rate", "10")
     key = uuid.UUID("00112233-4455-6677-8899-aabbccddeeff")
     with vornmt.Client("127.0.0.1", simulator.port, queue_size=0) as client:
-        client.subscribe(type=-2, app_key=key, param="h\u00e9 <&>")
+        client.subscribe(request_type=-2, app_key=key, param="h\u00e9 <&>")
         client.set_threshold(-5)
         client.set_raw_data_resolution(800, 600)
         client.request_server_resolution()
@@ -70,8 +89,8 @@ def test_bad_message_is_an_error_event_and_what_follows_arrives(scripted_server)
         scripted_server.send("not an invoke document", INFORMATION)
         events = client.events(timeout=DEADLINE)
         error = next(events)
-        assert error == vornmt.Error(vornmt.ERR_BAD_MESSAGE, vornmt.describe(vornmt.ERR_BAD_MESSAGE))
-        assert "ERR_BAD_MESSAGE" in error.meaning
+        assert error == vornmt.ErrorReport(vornmt.ERR_BAD_MESSAGE, vornmt.describe(vornmt.ERR_BAD_MESSAGE))
+        assert "bad message" in error.meaning  # the library's text
         assert next(events) == vornmt.DeviceInfo(7, 2, "d\u00e9vice")
         assert errors == [error]
 
@@ -150,9 +169,7 @@ def test_exit_while_connected_and_receiving(simulator_factory):
               "client = vornmt.Client('127.0.0.1', %d, on_frame=lambda e: seen.set())\n"
               "client.subscribe()\n"
               "assert seen.wait(%f)\n" % (simulator.port, DEADLINE))
-    package = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-    result = subprocess.run([sys.executable, "-c", script], cwd=package, capture_output=True, text=True,
-                            timeout=DEADLINE)
+    result = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=DEADLINE)
     assert (result.returncode, result.stderr) == (0, "")
 
 
@@ -161,7 +178,7 @@ def test_connection_failures_are_clear(scripted_server):
     scripted_server.listener.close()
     with pytest.raises(vornmt.VornMTError) as refused:
         vornmt.Client("127.0.0.1", port)
-    assert refused.value.status == 10061 and "nothing listens" in str(refused.value)
+    assert refused.value.status == 10061 and "connection refused" in str(refused.value)
     with vornmt.Client() as client:
         with pytest.raises(RuntimeError):
             vornmt.Client()
@@ -171,6 +188,81 @@ def test_connection_failures_are_clear(scripted_server):
         with pytest.raises(vornmt.VornMTError) as not_connected:
             client.subscribe()
         assert not_connected.value.status == 10057
+
+
+def test_an_address_alone_connects_to_port_7100(monkeypatch):
+    calls = []
+    library = native.load()
+    monkeypatch.setattr(library, "ConnectServer", lambda address, port: calls.append((address, port)) or 10061)
+    with vornmt.Client():
+        pass
+    assert calls == []
+    with pytest.raises(vornmt.VornMTError):
+        vornmt.Client("10.0.0.5")
+    assert calls == [(b"10.0.0.5", 7100)]
+
+
+@pytest.mark.parametrize("read", [read_events, read_aevents])
+def test_a_reader_behind_a_full_queue_still_gets_the_end(scripted_server, read):
+    lost = threading.Event()
+    with vornmt.Client("127.0.0.1", scripted_server.port, queue_size=10,
+                       on_server_lost=lambda event: lost.set()) as client:
+        scripted_server.accept()
+        scripted_server.send(*[frame_message(n) for n in range(50)])
+        scripted_server.connection.close()
+        # The library reports the loss after delivering every frame before it.
+        assert lost.wait(DEADLINE)
+        *kept, gap, end = read(client, DEADLINE)
+    # The queue may hold a stray event of an earlier connection of this process before the frames
+    # (a library fault); the frames it holds, the gap and the end are this connection's.
+    frames = [event for event in kept if isinstance(event, vornmt.Frame) and event.points == ()]
+    assert len(kept) == 10 and frames == [vornmt.Frame(n, 0, ()) for n in range(len(frames))]
+    assert (gap, end) == (vornmt.Dropped(50 - len(frames)), vornmt.ServerLost())
+
+
+def test_aevents_in_an_asyncio_program(simulator_factory):
+    simulator = simulator_factory("--scenario", "tap", "--loops", "1")
+
+    async def main():
+        ticks = []
+
+        async def ticker():
+            while True:
+                ticks.append(len(gestures))
+                await asyncio.sleep(0.001)
+
+        gestures = []
+        with vornmt.Client("127.0.0.1", simulator.port) as client:
+            client.subscribe()
+            ticking = asyncio.create_task(ticker())
+            async for event in client.aevents(timeout=DEADLINE):
+                if isinstance(event, vornmt.Gesture):
+                    gestures.append(event.name)
+            ticking.cancel()
+            assert [e async for e in client.aevents(timeout=0.05)] == []  # ended by its timeout
+        # The loop ran other tasks while aevents() waited for events.
+        assert len(set(ticks)) > 1
+        return event, gestures
+
+    last, gestures = asyncio.run(main())
+    assert last == vornmt.ServerLost()
+    assert gestures == TAP_GESTURES
+
+
+def test_ctypes_records_match_the_header():
+    with open(HEADER) as header:
+        table = " ".join(line.strip() for line in header if "static_assert" in line or "offsetof" in line
+                         or "sizeof" in line)
+    sizes = dict(re.findall(r"sizeof\((\w+)\) == (\d+)", table))
+    offsets = re.findall(r"offsetof\((\w+), (\w+)\) == (\d+)", table)
+    records = {name: getattr(native, name) for name in dir(native)
+               if isinstance(getattr(native, name), type) and issubclass(getattr(native, name), ctypes.Structure)}
+    assert set(records) == set(sizes)
+    assert {name: ctypes.sizeof(record) for name, record in records.items()} == {n: int(v) for n, v in sizes.items()}
+    assert offsets and all(getattr(records[record], field).offset == int(offset) for record, field, offset in offsets)
+    checked = {(record, field) for record, field, _ in offsets}
+    assert checked == {(name, field[0]) for name, record in records.items() if name != "TouchGuid"
+                       for field in record._fields_}
 
 
 def test_gesture_names():
@@ -197,9 +289,8 @@ def test_a_full_queue_marks_the_gap():
 
 def test_a_missing_library_names_where_it_looked():
     environment = dict(os.environ, VORNMT_LIBRARY="/nonexistent/libVornMTClient.so", LD_LIBRARY_PATH="")
-    package = os.path.abspath(os.path.join(os.path.dirname(__file__), ".."))
-    result = subprocess.run([sys.executable, "-c", "import vornmt; vornmt.Client()"], cwd=package,
-                            env=environment, capture_output=True, text=True, timeout=DEADLINE)
+    result = subprocess.run([sys.executable, "-c", "import vornmt; vornmt.Client()"], env=environment,
+                            capture_output=True, text=True, timeout=DEADLINE)
     assert result.returncode != 0
     assert "LibraryNotFoundError" in result.stderr and "/nonexistent/libVornMTClient.so" in result.stderr
 
@@ -208,9 +299,7 @@ def test_the_csv_example_records_every_point(simulator_factory, tmp_path):
     simulator = simulator_factory("--scenario", "double-tap", "--loops", "1")
     example = os.path.join(os.path.dirname(__file__), "..", "examples", "record_csv.py")
     out = tmp_path / "touches.csv"
-    environment = dict(os.environ, PYTHONPATH=os.path.join(os.path.dirname(__file__), ".."))
-    subprocess.run([sys.executable, example, str(out), str(simulator.port)], env=environment, check=True,
-                   timeout=DEADLINE)
+    subprocess.run([sys.executable, example, str(out), str(simulator.port)], check=True, timeout=DEADLINE)
     rows = out.read_text().splitlines()
     assert rows[0] == "frame,ms,state,finger,x,y,width,height"
     assert rows[1] == "0,0,1,1,960,540,30,30"

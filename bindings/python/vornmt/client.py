@@ -9,6 +9,7 @@ on those threads, never on the thread that made the Client.
 
 from __future__ import annotations
 
+import asyncio
 import atexit
 import collections
 import ctypes
@@ -18,13 +19,13 @@ import threading
 import time
 import types
 import uuid
-from typing import Callable, Deque, Dict, Iterator, List, Optional, Tuple, Union
+from typing import Any, AsyncIterator, Callable, Deque, Dict, Iterator, List, Optional, Tuple, Union
 
 from . import native
-from .events import DeviceInfo, Dropped, Error, Event, Frame, Gesture, Point, Resolution, ServerLost
+from .events import DeviceInfo, Dropped, ErrorReport, Event, Frame, Gesture, Point, Resolution, ServerLost
 from .status import VornMTError, describe
 
-Handler = Optional[Callable[..., None]]
+DEFAULT_PORT = 7100
 
 # One TouchPoint in memory: code_1, code_0, x, y, aux_0, aux_1 (no padding).
 _POINT = struct.Struct("=HHiiHH")
@@ -64,11 +65,29 @@ def _check_int32(name: str, value: int) -> int:
     return value
 
 
+def _resolve(future: "asyncio.Future[None]") -> None:
+    if not future.done():
+        future.set_result(None)
+
+
+def _wake(waiters: List[Tuple[asyncio.AbstractEventLoop, "asyncio.Future[None]"]]) -> None:
+    for loop, future in waiters:
+        try:
+            loop.call_soon_threadsafe(_resolve, future)
+        except RuntimeError:  # that loop is closed: nobody waits there any more
+            pass
+
+
 class _EventQueue:
-    """Bounded queue between the library's threads (put) and Client.events() (get).
+    """Bounded queue between the library's threads (put) and Client.events() and
+    Client.aevents() (take).
 
     Never blocks the library: when full, events are counted and left out, and
-    the reader gets a Dropped(missed) where they are missing.
+    the reader gets a Dropped(missed) where they are missing. A final event
+    (ServerLost) is queued even when full, after the Dropped that marks what
+    was left out before it, so a reader that fell behind still sees the end.
+    aevents() readers wait on a future of their loop, which put() and close()
+    resolve through loop.call_soon_threadsafe.
     """
 
     def __init__(self, capacity: int) -> None:
@@ -77,14 +96,15 @@ class _EventQueue:
         self._dropped = 0
         self._closed = False
         self._changed = threading.Condition()
+        self._waiters: List[Tuple[asyncio.AbstractEventLoop, "asyncio.Future[None]"]] = []
 
-    def put(self, event: Event) -> None:
+    def put(self, event: Event, final: bool = False) -> None:
         if self.capacity <= 0:
             return
         with self._changed:
             if self._closed:
                 return
-            if len(self._items) >= self.capacity:
+            if len(self._items) >= self.capacity and not final:
                 self._dropped += 1
                 return
             if self._dropped:
@@ -92,6 +112,18 @@ class _EventQueue:
                 self._dropped = 0
             self._items.append(event)
             self._changed.notify()
+            if not self._waiters:
+                return
+            waiters, self._waiters = self._waiters, []
+        _wake(waiters)
+
+    def _take_locked(self) -> Optional[Event]:
+        if self._items:
+            return self._items.popleft()
+        if self._dropped:
+            count, self._dropped = self._dropped, 0
+            return Dropped(count)
+        return None
 
     def get(self, timeout: Optional[float]) -> Optional[Event]:
         """The next event; None after `timeout` seconds without one, or once closed and empty."""
@@ -102,17 +134,31 @@ class _EventQueue:
                 if remaining is not None and remaining <= 0:
                     return None
                 self._changed.wait(remaining)
-            if self._items:
-                return self._items.popleft()
-            if self._dropped:
-                count, self._dropped = self._dropped, 0
-                return Dropped(count)
-            return None
+            return self._take_locked()
+
+    def poll(self) -> Tuple[Optional[Event], bool]:
+        """The next event without waiting, or None; and whether the queue is closed."""
+        with self._changed:
+            return self._take_locked(), self._closed
+
+    def add_waiter(self, loop: asyncio.AbstractEventLoop, future: "asyncio.Future[None]") -> bool:
+        """Has put() or close() resolve `future`; False when there is something to take already."""
+        with self._changed:
+            if self._items or self._dropped or self._closed:
+                return False
+            self._waiters.append((loop, future))
+            return True
+
+    def remove_waiter(self, future: "asyncio.Future[None]") -> None:
+        with self._changed:
+            self._waiters = [(loop, waiting) for loop, waiting in self._waiters if waiting is not future]
 
     def close(self) -> None:
         with self._changed:
             self._closed = True
             self._changed.notify_all()
+            waiters, self._waiters = self._waiters, []
+        _wake(waiters)
 
 
 class _ResolutionWait:
@@ -125,23 +171,31 @@ class _ResolutionWait:
 class Client:
     """One connection to a touch server.
 
-    Client(address, port) connects at once; Client() connects later with
-    connect(). Use it as a context manager, or call close(): that ends the
-    connection and the library's threads. At most one Client is open per
-    process (the library holds one connection).
+    Client(address) connects at once, to port 7100 unless `port` says
+    otherwise; Client() connects later with connect(). Use it as a context
+    manager, or call close(): that ends the connection and the library's
+    threads. At most one Client is open per process (the library holds one
+    connection).
 
     Events arrive two ways, both fed from the moment the Client is made:
       - handlers, the on_* attributes (or keyword arguments): called with the
         event on one of the library's threads; keep them short. An exception
         out of a handler goes to sys.unraisablehook and delivery goes on.
-      - events(): an iterator over a queue of at most `queue_size` events
-        (0 turns the queue off). A full queue never slows the library: later
-        events are left out and a Dropped(missed) marks the gap.
+      - events(), or aevents() in asyncio: a queue of at most `queue_size`
+        events (0 turns the queue off). A full queue never slows the library:
+        later events are left out and a Dropped(missed) marks the gap; the
+        ServerLost that ends a connection is never left out.
+    Problems the library reports while it runs come as ErrorReport events
+    (on_error); a call that fails raises VornMTError.
     """
 
-    def __init__(self, address: str = "127.0.0.1", port: Optional[int] = None, *,
-                 on_frame: Handler = None, on_gesture: Handler = None, on_device_info: Handler = None,
-                 on_resolution: Handler = None, on_server_lost: Handler = None, on_error: Handler = None,
+    def __init__(self, address: Optional[str] = None, port: int = DEFAULT_PORT, *,
+                 on_frame: Optional[Callable[[Frame], None]] = None,
+                 on_gesture: Optional[Callable[[Gesture], None]] = None,
+                 on_device_info: Optional[Callable[[DeviceInfo], None]] = None,
+                 on_resolution: Optional[Callable[[Resolution], None]] = None,
+                 on_server_lost: Optional[Callable[[ServerLost], None]] = None,
+                 on_error: Optional[Callable[[ErrorReport], None]] = None,
                  queue_size: int = 1000) -> None:
         global _current
         self.on_frame = on_frame
@@ -161,7 +215,7 @@ class Client:
                                    "per process, so close that one first")
             _current = self
         _register_callbacks(self._library)
-        if port is not None:
+        if address is not None:
             try:
                 self.connect(address, port)
             except BaseException:
@@ -170,7 +224,7 @@ class Client:
 
     # ---- connection ---------------------------------------------------
 
-    def connect(self, address: str = "127.0.0.1", port: int = 7100) -> None:
+    def connect(self, address: str = "127.0.0.1", port: int = DEFAULT_PORT) -> None:
         """Connects (closing an earlier connection first). Raises VornMTError, e.g. status 10061
         when nothing listens there, 10049 when the address is not a dotted IPv4 address."""
         self._check_open()
@@ -211,12 +265,13 @@ class Client:
 
     # ---- requests -----------------------------------------------------
 
-    def subscribe(self, type: int = 1, app_key: Union[uuid.UUID, str, None] = None,
+    def subscribe(self, request_type: int = 1, app_key: Union[uuid.UUID, str, None] = None,
                   param: Union[str, bytes] = "") -> None:
-        """Asks the server for touch data. type and param mean what the server defines; app_key
-        identifies the application (default all zero). param is at most 127 bytes of UTF-8."""
+        """Asks the server for touch data. request_type (the request's type field) and param mean
+        what the server defines; app_key identifies the application (default all zero). param is
+        at most 127 bytes of UTF-8."""
         request = native.TouchClientRequest()
-        request.type = _check_int32("type", type)
+        request.type = _check_int32("request_type", request_type)
         key = app_key if isinstance(app_key, uuid.UUID) else uuid.UUID(int=0) if app_key is None else uuid.UUID(app_key)
         ctypes.memmove(ctypes.byref(request.app_key_id), key.bytes_le, 16)
         text = param.encode("utf-8") if isinstance(param, str) else bytes(param)
@@ -269,8 +324,7 @@ class Client:
     def events(self, timeout: Optional[float] = None) -> Iterator[Event]:
         """Yields events in the order they arrived. Ends when none arrives within `timeout`
         seconds (None: wait for ever), after ServerLost, or once the Client is closed."""
-        if self._queue.capacity <= 0:
-            raise RuntimeError("this Client was made with queue_size=0: it has no event queue")
+        self._check_queue()
         while True:
             event = self._queue.get(timeout)
             if event is None:
@@ -279,7 +333,35 @@ class Client:
             if isinstance(event, ServerLost):
                 return
 
+    async def aevents(self, timeout: Optional[float] = None) -> AsyncIterator[Event]:
+        """events() for asyncio, on the running loop: `async for event in client.aevents()`.
+        The same queue, order, overflow rule and ends; waiting never blocks the loop (the
+        library's threads wake it with loop.call_soon_threadsafe)."""
+        self._check_queue()
+        loop = asyncio.get_running_loop()
+        while True:
+            event, closed = self._queue.poll()
+            if event is None:
+                if closed:
+                    return
+                future = loop.create_future()
+                if self._queue.add_waiter(loop, future):
+                    try:
+                        await asyncio.wait_for(future, timeout)
+                    except asyncio.TimeoutError:
+                        return
+                    finally:
+                        self._queue.remove_waiter(future)
+                continue
+            yield event
+            if isinstance(event, ServerLost):
+                return
+
     # ---- internals ----------------------------------------------------
+
+    def _check_queue(self) -> None:
+        if self._queue.capacity <= 0:
+            raise RuntimeError("this Client was made with queue_size=0: it has no event queue")
 
     def _check_open(self) -> None:
         if self._closed:
@@ -302,7 +384,8 @@ class Client:
             wait.value, wait.error = value, error
             wait.done.set()
 
-    def _emit(self, event: Event, handler: Handler, what: str) -> None:
+    def _emit(self, event: Event, handler: Optional[Callable[[Any], None]], what: str,
+              final: bool = False) -> None:
         if handler is not None:
             _in_callback.active = True
             try:
@@ -311,7 +394,7 @@ class Client:
                 _report(error, what, handler)
             finally:
                 _in_callback.active = False
-        self._queue.put(event)
+        self._queue.put(event, final)
 
 
 # ---- callbacks of the library ---------------------------------------------
@@ -374,7 +457,7 @@ def _on_server_break(_reserved: object, _user: object) -> None:
         return
     try:
         client._finish_waits(error=VornMTError(10054, "the server went away"))
-        client._emit(ServerLost(), client.on_server_lost, "on_server_lost")
+        client._emit(ServerLost(), client.on_server_lost, "on_server_lost", final=True)
     except BaseException as error:
         _report(error, "server lost", None)
 
@@ -384,7 +467,7 @@ def _on_error(status: int, _user: object) -> None:
     if client is None:
         return
     try:
-        client._emit(Error(status, describe(status)), client.on_error, "on_error")
+        client._emit(ErrorReport(status, describe(status)), client.on_error, "on_error")
     except BaseException as error:
         _report(error, "error", None)
 

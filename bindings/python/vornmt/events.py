@@ -57,20 +57,25 @@ class Resolution(NamedTuple):
 
 class ServerLost(NamedTuple):
     """The server closed or reset the connection. The last event of a
-    connection; Client.events() ends after it."""
+    connection, queued even when the queue is full; Client.events() and
+    Client.aevents() end after it."""
 
 
-class Error(NamedTuple):
-    """An error the library reported: `status` and its `meaning` (see vornmt.status)."""
+class ErrorReport(NamedTuple):
+    """A problem the library reported while it ran (a message from the server it
+    could not read, an old server): `status` and its `meaning`. An event, like
+    the others; delivery goes on after it. Not the exception VornMTError, which
+    a call raises when it fails."""
 
     status: int
     meaning: str
 
 
 class Dropped(NamedTuple):
-    """The event queue was full and `missed` events were left out here."""
+    """The event queue was full and `missed` events were left out here, between
+    the events before and after it."""
 
     missed: int
 
 
-Event = Union[Frame, Gesture, DeviceInfo, Resolution, ServerLost, Error, Dropped]
+Event = Union[Frame, Gesture, DeviceInfo, Resolution, ServerLost, ErrorReport, Dropped]

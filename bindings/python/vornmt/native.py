@@ -83,16 +83,14 @@ ErrorCallback = _FUNCTYPE(None, ctypes.c_int32, ctypes.c_void_p)
 
 
 def _candidates() -> List[str]:
-    """Where the library is looked for, in order."""
-    names = ["VornMTClient.dll"] if sys.platform == "win32" else ["libVornMTClient.so", "libVornMTClient.so.1"]
-    places = []
+    """Where the library is looked for, in order: VORNMT_LIBRARY alone when set;
+    else the copy inside this package (a wheel's), then the system's loader."""
     configured = os.environ.get("VORNMT_LIBRARY")
     if configured:
-        places.append(configured)
+        return [configured]  # an override: no other library in its place
+    names = ["VornMTClient.dll"] if sys.platform == "win32" else ["libVornMTClient.so", "libVornMTClient.so.1"]
     here = os.path.dirname(os.path.abspath(__file__))
-    places += [os.path.join(here, name) for name in names]
-    places += names  # the system's loader
-    return places
+    return [os.path.join(here, name) for name in names] + names  # the last two: the system's loader
 
 
 def _declare(library: ctypes.CDLL) -> None:
@@ -111,13 +109,23 @@ def _declare(library: ctypes.CDLL) -> None:
         "SendThreshold": (c_int32, [c_int32]),
         "SetRawDataResolution": (c_int32, [c_int32, c_int32]),
         "GetServerResolution": (c_int32, [ResolutionCallback, c_void_p]),
-        # The library's constant text; ctypes copies it and frees nothing.
+        # The library's constant texts; ctypes copies them and frees nothing.
         "GetGestureName": (ctypes.c_char_p, [ctypes.POINTER(TouchGesture)]),
+        "GetStatusText": (ctypes.c_char_p, [c_int32]),
     }
     for name, (result, arguments) in signatures.items():
-        function = getattr(library, name)
+        try:
+            function = getattr(library, name)
+        except AttributeError:
+            if name in _OPTIONAL:
+                continue
+            raise
         function.restype = result
         function.argtypes = arguments
+
+
+# Functions a library of an older 1.x version lacks; the binding does without them.
+_OPTIONAL = {"GetStatusText"}
 
 
 _library: Optional[ctypes.CDLL] = None
