@@ -29,6 +29,7 @@ int PollOne(socket_t socket, short events, int timeout_ms) {
     return WSAPoll(&entry, 1, timeout_ms);
 }
 bool Interrupted() { return WSAGetLastError() == WSAEINTR; }
+void ShutdownConnection(socket_t socket) { shutdown(socket, SD_BOTH); }
 void CloseConnection(socket_t socket) {
     shutdown(socket, SD_BOTH);
     closesocket(socket);
@@ -41,6 +42,7 @@ int PollOne(socket_t socket, short events, int timeout_ms) {
     return poll(&entry, 1, timeout_ms);
 }
 bool Interrupted() { return errno == EINTR; }
+void ShutdownConnection(socket_t socket) { shutdown(socket, SHUT_RDWR); }
 void CloseConnection(socket_t socket) {
     shutdown(socket, SHUT_RDWR);
     close(socket);
@@ -140,7 +142,21 @@ private:
 
 }  // namespace
 
+void BoundedHttpServer::EndConnections() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    ending_ = true;
+    for (socket_t socket : open_) ShutdownConnection(socket);
+}
+
 bool BoundedHttpServer::process_and_close_socket(socket_t sock) {
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (ending_) {
+            CloseConnection(sock);
+            return false;
+        }
+        open_.insert(sock);
+    }
     bool closed = false;
     bool served = false;
     {
@@ -149,6 +165,8 @@ bool BoundedHttpServer::process_and_close_socket(socket_t sock) {
         // "Connection: close" and reads nothing after it.
         served = process_request(stream, /*close_connection=*/true, closed, nullptr);
     }
+    std::lock_guard<std::mutex> hold(mutex_);
+    open_.erase(sock);
     CloseConnection(sock);
     return served;
 }

@@ -10,6 +10,8 @@
 #include <httplib.h>
 
 #include <cstddef>
+#include <mutex>
+#include <set>
 
 namespace vornmt::tools::view {
 
@@ -21,8 +23,18 @@ constexpr std::size_t kMaxRequestHeadBytes = 64 * 1024;
 constexpr int kRequestHeadMs = 10000;
 
 class BoundedHttpServer : public httplib::Server {
+public:
+    // Shuts down every open connection and closes any that comes later, so
+    // that stop() waits for no connection (an idle one a browser keeps for
+    // later would hold it until its head's deadline). Any thread.
+    void EndConnections();
+
 private:
     bool process_and_close_socket(socket_t sock) override;
+
+    std::mutex mutex_;
+    std::set<socket_t> open_;  // guarded by mutex_; closed only once out of it
+    bool ending_ = false;      // guarded by mutex_
 };
 
 }  // namespace vornmt::tools::view

@@ -21,8 +21,9 @@ constexpr std::size_t kHttpThreads = kMaxPages + 4;
 const char kPagePolicy[] =
     "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'";
 
-// Only GET and HEAD without a body are served. Anything else is answered
-// before its body is read, and the connection closes (one request each).
+// Only GET and HEAD without a body, and with a sane number of headers, are
+// served. Anything else is answered before its body is read, and the
+// connection closes (it carries one request).
 bool RefuseRequest(const httplib::Request& request, httplib::Response& response) {
     if (request.method != "GET" && request.method != "HEAD") {
         response.status = 405;
@@ -74,6 +75,8 @@ bool ViewServer::Start(const std::string& address, int port, std::string* error,
                              "text/plain");
         return httplib::Server::HandlerResponse::Handled;
     });
+    // A client that waits for leave to send its body is refused instead.
+    server.set_expect_100_continue_handler([](const httplib::Request&, httplib::Response&) { return 413; });
     server.Get("/", [](const httplib::Request&, httplib::Response& response) {
         response.set_header("Cache-Control", "no-store");
         response.set_header("Content-Security-Policy", kPagePolicy);
@@ -146,9 +149,11 @@ std::string ViewServer::accepted_hosts() const { return http_->hosts ? http_->ho
 void ViewServer::Stop() {
     // The HTTP threads stop calling a stream's provider once the server is
     // stopping, so the streams first write what is left and end. A page that
-    // does not read is not waited for long.
+    // does not read is not waited for long, and neither is a connection a
+    // browser opened ahead and left idle: both are shut down.
     hub_->Close();
     hub_->WaitForPagesClosed(std::chrono::milliseconds(kDrainMs));
+    http_->server.EndConnections();
     http_->server.stop();
     if (thread_.joinable()) thread_.join();
 }
