@@ -1,5 +1,6 @@
 #include "simulator/simulator_server.h"
 
+#include <algorithm>
 #include <chrono>
 #include <system_error>
 
@@ -106,8 +107,8 @@ void SimulatorServer::AdmitClient(platform::SocketHandle client) {
         return;
     }
     const int number = next_number_++;
-    // Finished sessions were reaped just before, so what is left is served.
-    if (sessions_.size() >= static_cast<std::size_t>(options_.max_clients)) {
+    const auto served = std::count_if(sessions_.begin(), sessions_.end(), [](const auto& s) { return !s->done; });
+    if (served >= options_.max_clients) {
         platform::CloseSocket(client);
         hold.unlock();
         Log("client " + std::to_string(number) + ": refused and closed: " + std::to_string(options_.max_clients) +
