@@ -11,6 +11,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "common/recording.h"
@@ -204,6 +206,8 @@ protected:
         options.session.resolution = resolution;
         options.session.information = WireInformation{3, 100, information};
         options.log = log_.Function();
+        options.max_clients = max_clients_;
+        options.start_thread = start_thread_;
         ASSERT_EQ(server_->Start(std::move(options)), 0);
     }
 
@@ -246,7 +250,16 @@ protected:
     Delivered delivered_;
     LogLines log_;
     std::unique_ptr<SimulatorServer> server_;
+    int max_clients_ = kDefaultMaxClients;
+    ThreadStarter start_thread_;
 };
+
+// A raw client that subscribed and got its first frame.
+bool Subscribe(RawClient& client, std::uint16_t port) {
+    WireFrame frame;
+    return client.Connect(port) && client.SendMessage(Request("send_request", "<object></object>")) &&
+           ReadWireFrame(client, &frame);
+}
 
 TEST_F(SimulatorEndToEnd, EachBuiltinScenarioReachesTheClientWithItsDocumentedGestures) {
     for (const BuiltinScenario& builtin : BuiltinScenarios()) {
@@ -414,6 +427,39 @@ TEST_F(SimulatorEndToEnd, MisbehavingClientsNeitherStopTheSimulatorNorDisturbOth
     ConnectAndSubscribe();
     ASSERT_TRUE(delivered_.WaitFor([&] { return delivered_.frames.size() >= 3; }));
     EXPECT_TRUE(server_->WaitForFinishedClients(2, kWaitMs));
+}
+
+TEST_F(SimulatorEndToEnd, ClientOverTheCapIsClosedAndTheOthersAreServedOn) {
+    max_clients_ = 2;
+    StartServer(BuiltinStream("tap", 100), 0, 1);
+    RawClient first;
+    RawClient second;
+    ASSERT_TRUE(Subscribe(first, server_->port()));
+    ASSERT_TRUE(Subscribe(second, server_->port()));
+
+    RawClient third;
+    ASSERT_TRUE(third.Connect(server_->port()));
+    EXPECT_TRUE(third.WaitForEnd());
+    EXPECT_TRUE(log_.WaitForLineContaining("client 3: refused and closed: 2 clients are served already"));
+    WireFrame frame;
+    EXPECT_TRUE(ReadWireFrame(first, &frame));
+    EXPECT_TRUE(ReadWireFrame(second, &frame));
+}
+
+TEST_F(SimulatorEndToEnd, ClientWithoutAThreadIsClosedAndTheSimulatorServesOn) {
+    // The first start fails as it does when the process has no thread left.
+    auto failures = std::make_shared<int>(1);
+    start_thread_ = [failures](std::function<void()> body) {
+        if ((*failures)-- > 0) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        return std::thread(std::move(body));
+    };
+    StartServer(BuiltinStream("tap", 100), 0, 1);
+    RawClient refused;
+    ASSERT_TRUE(refused.Connect(server_->port()));
+    EXPECT_TRUE(refused.WaitForEnd());
+    EXPECT_TRUE(log_.WaitForLineContaining("client 1: closed: no thread could be started for it"));
+    RawClient served;
+    EXPECT_TRUE(Subscribe(served, server_->port()));
 }
 
 }  // namespace

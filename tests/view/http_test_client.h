@@ -1,5 +1,5 @@
-// A raw HTTP/1.1 client for the view's tests: sends one request and reads
-// the answer as it streams in, each read bounded by a deadline.
+// A raw HTTP/1.1 client for the view's tests: sends a request (or any bytes)
+// and reads the answer as it streams in, each wait bounded by a deadline.
 #pragma once
 
 #include <chrono>
@@ -26,14 +26,40 @@ public:
     // Connects to 127.0.0.1:port and sends a GET for `path`.
     // `host` is the Host header's value; "-" leaves the header out.
     bool Get(std::uint16_t port, const std::string& path, const std::string& host = "") {
+        const std::string host_line =
+            host == "-" ? "" : "Host: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) + "\r\n";
+        return Open(port) && Send("GET " + path + " HTTP/1.1\r\n" + host_line + "\r\n");
+    }
+
+    // Connects to 127.0.0.1:port; the socket does not block, so that a
+    // server that stops reading cannot stall a test.
+    bool Open(std::uint16_t port) {
         if (never_.Open() != 0) return false;
         int error = 0;
         socket_ = platform::OpenTcpSocket(&error);
         if (socket_ == platform::kInvalidSocket || platform::ConnectIpv4(socket_, "127.0.0.1", port) != 0) return false;
-        const std::string host_line =
-            host == "-" ? "" : "Host: " + (host.empty() ? "127.0.0.1:" + std::to_string(port) : host) + "\r\n";
-        const std::string request = "GET " + path + " HTTP/1.1\r\n" + host_line + "\r\n";
-        return platform::SendAll(socket_, request.data(), request.size()) == 0;
+        platform::SetNonBlocking(socket_);
+        return true;
+    }
+
+    // Sends all of `bytes`; false when the server closes or resets first,
+    // or stops taking bytes for `timeout_ms`.
+    bool Send(const std::string& bytes, int timeout_ms = kDeadlineMs) {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            int error = 0;
+            const long n = platform::Send(socket_, bytes.data() + sent, bytes.size() - sent, &error);
+            if (n > 0) {
+                sent += static_cast<std::size_t>(n);
+            } else if (n < 0 && error == platform::kWsaWouldBlock) {
+                if (platform::WaitWritable(socket_, never_, timeout_ms, &error) != platform::WaitResult::kWritable) {
+                    return false;
+                }
+            } else {
+                return false;
+            }
+        }
+        return true;
     }
 
     // Reads until the answer so far holds `text` `count` times (true), or the

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "http_test_client.h"
@@ -133,6 +134,56 @@ TEST_F(ViewServerTest, StoppingEndsOpenStreams) {
     server_.Stop();
     EXPECT_TRUE(page.ReadToEnd());
     EXPECT_NE(page.received().find("\"x\":800"), std::string::npos);
+}
+
+TEST_F(ViewServerTest, RequestDeclaringABodyIsAnsweredAndClosedWithTheBodyUnread) {
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port_) + "\r\n";
+    const std::pair<std::string, std::string> cases[] = {
+        {"POST / HTTP/1.1\r\n" + host + "Content-Length: 300000000\r\n\r\n", "HTTP/1.1 405"},
+        {"GET / HTTP/1.1\r\n" + host + "Content-Length: 300000000\r\n\r\n", "HTTP/1.1 413"},
+        {"PUT / HTTP/1.1\r\n" + host + "Transfer-Encoding: chunked\r\n\r\n", "HTTP/1.1 405"},
+    };
+    for (const auto& [head, answer] : cases) {
+        HttpTestClient client;
+        ASSERT_TRUE(client.Open(port_));
+        ASSERT_TRUE(client.Send(head));
+        // The first of the body; the server, closing, may refuse the rest.
+        client.Send(std::string(1 << 20, 'x'));
+        EXPECT_TRUE(client.ReadToEnd()) << head;
+        EXPECT_EQ(client.received().rfind(answer, 0), 0u) << head << client.received();
+    }
+}
+
+TEST_F(ViewServerTest, RequestHeadIsReadNoFurtherThanItsLimit) {
+    // Header lines without end; 32 MiB is more than the sockets' buffers
+    // hold, so the send fails only if the server stops reading and closes.
+    std::string head = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port_) + "\r\n";
+    while (head.size() < (32u << 20)) head += "X-Filler: " + std::string(54, 'x') + "\r\n";
+    HttpTestClient client;
+    ASSERT_TRUE(client.Open(port_));
+    EXPECT_FALSE(client.Send(head));
+    EXPECT_TRUE(client.ReadToEnd());
+    EXPECT_EQ(client.received().rfind("HTTP/1.1 400", 0), 0u) << client.received().substr(0, 200);
+}
+
+TEST(ViewServerBinding, BoundToAllAddressesItServesOnlyNamesThatReachIt) {
+    EventHub hub;
+    ViewServer server(&hub);
+    std::string error;
+    ASSERT_TRUE(server.Start("0.0.0.0", 0, &error, {"Touch-PC.lan"})) << error;
+    const std::string port = ":" + std::to_string(server.port());
+    for (const std::string& host : {"rebound.example" + port, std::string("rebound.example"), std::string("127.0.0.1:1")}) {
+        HttpTestClient client;
+        ASSERT_TRUE(client.Get(static_cast<std::uint16_t>(server.port()), "/", host));
+        ASSERT_TRUE(client.ReadUntil("\r\n"));
+        EXPECT_EQ(client.received().rfind("HTTP/1.1 403", 0), 0u) << host << ": " << client.received();
+    }
+    for (const std::string& host : {"127.0.0.1" + port, "localhost" + port, "touch-pc.lan" + port}) {
+        HttpTestClient client;
+        ASSERT_TRUE(client.Get(static_cast<std::uint16_t>(server.port()), "/", host));
+        ASSERT_TRUE(client.ReadUntil("\r\n"));
+        EXPECT_EQ(client.received().rfind("HTTP/1.1 200", 0), 0u) << host << ": " << client.received();
+    }
 }
 
 }  // namespace

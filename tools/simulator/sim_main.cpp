@@ -21,6 +21,8 @@ namespace vornmt::tools {
 namespace {
 
 constexpr int kDefaultRate = 100;
+// Each client holds a thread; more than this is a mistake, not a load.
+constexpr int kMostMaxClients = 1000;
 
 const char kUsage[] =
     "usage: vornmt-sim [options]\n"
@@ -36,6 +38,8 @@ const char kUsage[] =
     "  --speed X           play X times as fast, 0.01 to 100 (default 1)\n"
     "  --duration SECONDS  stop after this many seconds\n"
     "  --clients N         stop once N clients have been served to the end\n"
+    "  --max-clients N     serve at most N clients at once, 1 to 1000 (default 32);\n"
+    "                      one more is closed as it connects\n"
     "  --resolution WxH    what get_resolution answers (default 1920x1080)\n"
     "  --list              list the built-in scenarios and exit\n"
     "  --show NAME         print a built-in scenario in the file format and exit\n"
@@ -53,6 +57,7 @@ struct Arguments {
     double speed = 1.0;
     double duration_s = 0;
     int clients = 0;
+    int max_clients = kDefaultMaxClients;
     WireResolution resolution{1920, 1080};
     bool resolution_given = false;
     bool quiet = false;
@@ -174,6 +179,10 @@ int Run(int argc, char** argv) {
         } else if (option == "--clients") {
             const char* text = value();
             if (!ParseIntegerOption(text, 1, INT_MAX, &arguments.clients)) return UsageError("--clients needs 1 or more");
+        } else if (option == "--max-clients") {
+            if (!ParseIntegerOption(value(), 1, kMostMaxClients, &arguments.max_clients)) {
+                return UsageError("--max-clients needs 1 to 1000");
+            }
         } else if (option == "--speed") {
             const char* text = value();
             if (!text || !ParseReal(text, &arguments.speed) || arguments.speed < 0.01 || arguments.speed > 100) {
@@ -197,6 +206,7 @@ int Run(int argc, char** argv) {
 
     SimulatorOptions options;
     options.port = static_cast<std::uint16_t>(arguments.port);
+    options.max_clients = arguments.max_clients;
     options.session.resolution = arguments.resolution;
     options.session.speed = arguments.speed;
     std::string what;

@@ -1,6 +1,8 @@
 #include "simulator/simulator_server.h"
 
+#include <algorithm>
 #include <chrono>
+#include <system_error>
 
 namespace vornmt::tools {
 
@@ -8,7 +10,10 @@ SimulatorServer::~SimulatorServer() { Stop(); }
 
 int SimulatorServer::Start(SimulatorOptions options) {
     const SessionSettings& session = options.session;
-    if (session.stream.items.empty() || !(session.stream.pass_ms > 0) || !(session.speed > 0)) return -1;
+    if (session.stream.items.empty() || !(session.stream.pass_ms > 0) || !(session.speed > 0) ||
+        options.max_clients < 1) {
+        return -1;
+    }
     options_ = std::move(options);
     std::lock_guard<std::mutex> hold(mutex_);
     if (stopping_) return -1;
@@ -91,17 +96,40 @@ void SimulatorServer::AcceptLoop() {
         }
         platform::SetNoDelay(client);
         ReapFinished();
-        std::lock_guard<std::mutex> hold(mutex_);
-        if (stopping_) {
-            platform::CloseSocket(client);
-            return;
-        }
-        auto session = std::make_unique<Session>();
-        session->number = next_number_++;
-        session->socket = client;
-        Session* raw = session.get();
-        sessions_.push_back(std::move(session));
-        raw->thread = std::thread([this, raw] { ServeClient(raw); });
+        AdmitClient(client);
+    }
+}
+
+void SimulatorServer::AdmitClient(platform::SocketHandle client) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    if (stopping_) {
+        platform::CloseSocket(client);
+        return;
+    }
+    const int number = next_number_++;
+    const auto served = std::count_if(sessions_.begin(), sessions_.end(), [](const auto& s) { return !s->done; });
+    if (served >= options_.max_clients) {
+        platform::CloseSocket(client);
+        hold.unlock();
+        Log("client " + std::to_string(number) + ": refused and closed: " + std::to_string(options_.max_clients) +
+            " clients are served already (the most at once)");
+        return;
+    }
+    auto session = std::make_unique<Session>();
+    session->number = number;
+    session->socket = client;
+    Session* raw = session.get();
+    sessions_.push_back(std::move(session));
+    try {
+        std::function<void()> body = [this, raw] { ServeClient(raw); };
+        raw->thread = options_.start_thread ? options_.start_thread(std::move(body)) : std::thread(std::move(body));
+    } catch (const std::system_error& failure) {
+        // No thread, so nobody else knows this session: drop it here.
+        platform::CloseSocket(client);
+        sessions_.pop_back();
+        hold.unlock();
+        Log("client " + std::to_string(number) + ": closed: no thread could be started for it (" + failure.what() +
+            ")");
     }
 }
 

@@ -1,11 +1,12 @@
 // The touch server simulator as an object: listens on 127.0.0.1, serves each
-// client that connects with a ClientSession on a thread of its own, and stops
-// cleanly from any thread. The command line (sim_main.cpp) and the tests
-// both drive it.
+// client that connects with a ClientSession on a thread of its own (at most
+// max_clients at once), and stops cleanly from any thread. The command line
+// (sim_main.cpp) and the tests both drive it.
 #pragma once
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -19,10 +20,22 @@ namespace vornmt::tools {
 
 constexpr std::uint16_t kDefaultSimulatorPort = kDefaultServerPort;
 
+// Clients served at once by default: each holds a thread, and a test machine
+// (or a limit on threads per process) serves this many with room to spare.
+constexpr int kDefaultMaxClients = 32;
+
+// Starts a client's thread running `body`. Throws std::system_error when the
+// system has no thread to give, as std::thread does.
+using ThreadStarter = std::function<std::thread(std::function<void()> body)>;
+
 struct SimulatorOptions {
     std::uint16_t port = kDefaultSimulatorPort;  // 0 picks a free port
     SessionSettings session;
     LogFunction log;  // may be empty; called from several threads
+    // A client that connects while this many are served is closed at once.
+    int max_clients = kDefaultMaxClients;
+    // Empty: std::thread. Tests put a starter here that fails.
+    ThreadStarter start_thread;
 };
 
 class SimulatorServer {
@@ -34,7 +47,8 @@ public:
 
     // Starts listening and accepting. Returns 0, a Windows Sockets error
     // number (10048: the port is taken), or -1 when the stream is empty,
-    // the speed is not above 0, or a stop was requested already. Call it once.
+    // the speed is not above 0, max_clients is below 1, or a stop was
+    // requested already. Call it once.
     int Start(SimulatorOptions options);
     // The port it listens on (the chosen one when started with port 0).
     std::uint16_t port() const { return port_; }
@@ -62,6 +76,9 @@ private:
     };
 
     void AcceptLoop();
+    // Accept thread: serves `client` on a thread of its own, or closes it
+    // when max_clients are served already or no thread can be started.
+    void AdmitClient(platform::SocketHandle client);
     void ServeClient(Session* session);
     void ReapFinished();
     void Log(const std::string& line) const;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/error_text.h"
 #include "common/stop_signal.h"
@@ -48,6 +49,7 @@ const char kUsage[] =
     "  --port N           touch server port (default 7100)\n"
     "  --http-port N      port of the page, 0 for a free one (default 7180)\n"
     "  --bind A           address the page is served on (default 127.0.0.1: this machine only)\n"
+    "  --allow-host NAME  serve requests addressed to NAME too (a name of this machine); repeatable\n"
     "  --seconds S        stop after S seconds\n"
     "  --quiet            print only the address of the page and errors\n"
     "  --help             this text\n"
@@ -60,6 +62,7 @@ struct Options {
     std::string address = "127.0.0.1";
     int port = vornmt::tools::kDefaultServerPort;
     std::string bind = "127.0.0.1";
+    std::vector<std::string> allowed_hosts;
     int http_port = kDefaultHttpPort;
     double seconds = 0;  // 0: no limit
     bool quiet = false;
@@ -130,6 +133,10 @@ int ParseOptions(int argc, char** argv, Options* options) {
             const char* text = value();
             if (!text) return UsageError(option + " needs a dotted IPv4 address");
             (option == "--address" ? options->address : options->bind) = text;
+        } else if (option == "--allow-host") {
+            const char* text = value();
+            if (!text || !*text) return UsageError("--allow-host needs a name");
+            options->allowed_hosts.push_back(text);
         } else if (option == "--port") {
             if (!PortOption(value(), 1, &options->port)) return UsageError("--port needs 1 to 65535");
         } else if (option == "--http-port") {
@@ -272,12 +279,13 @@ int Run(int argc, char** argv) {
         std::fflush(stdout);
     });
     std::string error;
-    if (!server.Start(options.bind, options.http_port, &error)) {
+    if (!server.Start(options.bind, options.http_port, &error, options.allowed_hosts)) {
         std::fprintf(stderr, "vornmt-view: %s\n", error.c_str());
         vornmt::tools::RemoveStopHandler();
         return kExitFailed;
     }
     std::printf("vornmt-view: open http://%s:%d/ in a browser\n", options.bind.c_str(), server.port());
+    std::printf("vornmt-view: serves requests addressed to %s\n", server.accepted_hosts().c_str());
     std::fflush(stdout);
 
     SetOnReceivePointFrame(OnFrame, nullptr);

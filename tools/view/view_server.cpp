@@ -4,7 +4,9 @@
 
 #include <chrono>
 
+#include "view/bounded_http_server.h"
 #include "view/event_hub.h"
+#include "view/host_names.h"
 
 namespace vornmt::tools::view {
 namespace {
@@ -19,30 +21,38 @@ constexpr std::size_t kHttpThreads = kMaxPages + 4;
 const char kPagePolicy[] =
     "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; connect-src 'self'";
 
-// A dotted IPv4 address in 127.0.0.0/8 (digits and dots only, so that a
-// name such as "127.example.com" is not taken for one).
-bool IsLoopback(const std::string& address) {
-    return address.rfind("127.", 0) == 0 &&
-           address.find_first_not_of("0123456789.") == std::string::npos;
-}
-
-// A page from another web site that a DNS name points at 127.0.0.1 must not
-// read the stream: a view bound to loopback answers only requests addressed
-// to a loopback name.
-bool LoopbackHost(const std::string& host) {
-    std::string name = host;
-    if (!name.empty() && name.front() == '[') {
-        name = name.substr(0, name.find(']') + 1);
-    } else {
-        name = name.substr(0, name.find(':'));
+// Only GET and HEAD without a body, and with a sane number of headers, are
+// served. Anything else is answered before its body is read, and the
+// connection closes (it carries one request).
+bool RefuseRequest(const httplib::Request& request, httplib::Response& response) {
+    if (request.method != "GET" && request.method != "HEAD") {
+        response.status = 405;
+        response.set_header("Allow", "GET, HEAD");
+        response.set_content("vornmt-view serves GET and HEAD only\n", "text/plain");
+        return true;
     }
-    return name == "localhost" || name == "[::1]" || IsLoopback(name);
+    const std::string length = request.get_header_value("Content-Length");
+    if (request.has_header("Transfer-Encoding") ||
+        (request.has_header("Content-Length") && length.find_first_not_of('0') != std::string::npos)) {
+        response.status = 413;
+        response.set_content("vornmt-view takes no request body\n", "text/plain");
+        return true;
+    }
+    // cpp-httplib adds four headers of its own (the two addresses and ports).
+    if (request.headers.size() > kMaxRequestHeaders + 4) {
+        response.status = 431;
+        response.set_content("vornmt-view takes at most " + std::to_string(kMaxRequestHeaders) + " headers\n",
+                             "text/plain");
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
 
 struct ViewServer::Http {
-    httplib::Server server;
+    BoundedHttpServer server;
+    std::unique_ptr<HostNames> hosts;  // set before serving starts
 };
 
 ViewServer::ViewServer(EventHub* hub, LogFunction log)
@@ -50,16 +60,23 @@ ViewServer::ViewServer(EventHub* hub, LogFunction log)
 
 ViewServer::~ViewServer() { Stop(); }
 
-bool ViewServer::Start(const std::string& address, int port, std::string* error) {
+bool ViewServer::Start(const std::string& address, int port, std::string* error,
+                       std::vector<std::string> allowed_hosts) {
     httplib::Server& server = http_->server;
     server.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
-    const bool check_host = IsLoopback(address);
-    server.set_pre_routing_handler([check_host](const httplib::Request& request, httplib::Response& response) {
-        if (!check_host || LoopbackHost(request.get_header_value("Host"))) return httplib::Server::HandlerResponse::Unhandled;
+    Http* http = http_.get();
+    server.set_pre_routing_handler([http](const httplib::Request& request, httplib::Response& response) {
+        if (RefuseRequest(request, response)) return httplib::Server::HandlerResponse::Handled;
+        if (http->hosts->Accepts(request.get_header_value("Host"), request.local_addr)) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
         response.status = 403;
-        response.set_content("vornmt-view answers requests for 127.0.0.1 or localhost only\n", "text/plain");
+        response.set_content("vornmt-view answers requests addressed to " + http->hosts->Describe() + " only\n",
+                             "text/plain");
         return httplib::Server::HandlerResponse::Handled;
     });
+    // A client that waits for leave to send its body is refused instead.
+    server.set_expect_100_continue_handler([](const httplib::Request&, httplib::Response&) { return 413; });
     server.Get("/", [](const httplib::Request&, httplib::Response& response) {
         response.set_header("Cache-Control", "no-store");
         response.set_header("Content-Security-Policy", kPagePolicy);
@@ -113,6 +130,7 @@ bool ViewServer::Start(const std::string& address, int port, std::string* error)
         port_ = 0;
         return false;
     }
+    http_->hosts = std::make_unique<HostNames>(address, port_, std::move(allowed_hosts));
     thread_ = std::thread([&server] { server.listen_after_bind(); });
     // stop() does nothing to a server that has not started listening yet, so
     // Stop must not be able to come first. Listening on a bound socket takes
@@ -126,12 +144,16 @@ bool ViewServer::Start(const std::string& address, int port, std::string* error)
     return true;
 }
 
+std::string ViewServer::accepted_hosts() const { return http_->hosts ? http_->hosts->Describe() : ""; }
+
 void ViewServer::Stop() {
     // The HTTP threads stop calling a stream's provider once the server is
     // stopping, so the streams first write what is left and end. A page that
-    // does not read is not waited for long.
+    // does not read is not waited for long, and neither is a connection a
+    // browser opened ahead and left idle: both are shut down.
     hub_->Close();
     hub_->WaitForPagesClosed(std::chrono::milliseconds(kDrainMs));
+    http_->server.EndConnections();
     http_->server.stop();
     if (thread_.joinable()) thread_.join();
 }

@@ -1,13 +1,15 @@
 // The view's HTTP side: serves the page at "/" and the event stream at
-// "/events" (Server-Sent Events), nothing else. Each open stream holds one
-// HTTP thread, which waits on the EventHub for that page's events; the touch
-// side never waits for it.
+// "/events" (Server-Sent Events) to GET and HEAD requests without a body,
+// addressed to a name that reaches the view (HostNames), and nothing else.
+// Each open stream holds one HTTP thread, which waits on the EventHub for
+// that page's events; the touch side never waits for it.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace vornmt::tools::view {
 
@@ -19,6 +21,9 @@ extern const char* const kViewPage;
 // While no event arrives, a stream sends a comment this often, so that a
 // browser that went away is noticed and the connection is released.
 constexpr int kKeepAliveMs = 2000;
+
+// Headers in one request; a browser sends about a dozen. More is 431.
+constexpr std::size_t kMaxRequestHeaders = 100;
 
 class ViewServer {
 public:
@@ -32,10 +37,14 @@ public:
     ViewServer& operator=(const ViewServer&) = delete;
 
     // Binds `address` (dotted IPv4) on `port` (0: a free one) and serves on a
-    // thread of its own. On failure returns false with the reason in *error.
-    // Call it once.
-    bool Start(const std::string& address, int port, std::string* error);
+    // thread of its own. Besides the names that reach it anyway, requests
+    // addressed to one of `allowed_hosts` are served. On failure returns
+    // false with the reason in *error. Call it once.
+    bool Start(const std::string& address, int port, std::string* error,
+               std::vector<std::string> allowed_hosts = {});
     int port() const { return port_; }
+    // After Start: the Host names served, for people.
+    std::string accepted_hosts() const;
     // Ends every stream (closes the hub) and stops serving; waits for the
     // server's threads. Safe to call more than once.
     void Stop();
