@@ -16,6 +16,7 @@ namespace Vorn.MultiTouch
         // ServerLost item lives here, not in the channel, so a full channel
         // can never refuse it.
         private volatile bool serverLost;
+        private volatile bool ended;
 
         internal EventStream(int capacity)
         {
@@ -27,16 +28,18 @@ namespace Vorn.MultiTouch
             });
         }
 
-        /// <summary>Library threads. False when the channel is full: the event is dropped.</summary>
+        /// <summary>Library threads. False when the channel is full: the event is dropped.
+        /// (An event that comes as the stream ends is not kept, and not counted either.)</summary>
         internal bool Offer(EventArgs item)
         {
-            return channel.Writer.TryWrite(item);
+            return channel.Writer.TryWrite(item) || ended;
         }
 
         /// <summary>Ends the stream after what it holds; with serverLost, ServerLost comes last.</summary>
         internal void End(bool lost)
         {
             if (lost) serverLost = true;
+            ended = true;
             channel.Writer.TryComplete();
         }
 
