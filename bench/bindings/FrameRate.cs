@@ -1,5 +1,6 @@
-// Frames per second through the C# binding to a handler that counts. Run
-// against vornmt_frame_flood_server: mono FrameRate.exe PORT
+// Frames per second through the C# binding to a handler that counts, against
+// vornmt_frame_flood_server: FrameRate PORT (bench/bindings/run builds it
+// for Mono and for .NET).
 using System;
 using System.Diagnostics;
 using System.Threading;
@@ -25,7 +26,8 @@ internal static class FrameRate
             clock.Stop();
         }
         double seconds = clock.Elapsed.TotalSeconds;
-        Console.WriteLine("C# handler: {0} frames in {1:F2} s: {2:F0} frames/s", frames, seconds, frames / seconds);
+        string runtime = Type.GetType("Mono.Runtime") != null ? "Mono" : ".NET " + Environment.Version;
+        Console.WriteLine("C# handler ({0}): {1} frames in {2:F2} s: {3:F0} frames/s", runtime, frames, seconds, frames / seconds);
         return 0;
     }
 }

@@ -77,5 +77,10 @@ namespace Vorn.MultiTouch.Native
         /// free it (declared as returning string, the runtime would free it).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
         public static extern IntPtr GetGestureName(ref TouchGesture gesture);
+
+        /// <summary>The library's constant text for a status, never null; read it like
+        /// GetGestureName's. An older library lacks it (EntryPointNotFoundException).</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        public static extern IntPtr GetStatusText(int status);
     }
 }

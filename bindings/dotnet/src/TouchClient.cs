@@ -1,17 +1,15 @@
 // TouchClient: the connection to a touch server, its events and its requests,
 // over the library's C API. The library holds one connection per process and
 // calls back on two threads of its own, so one TouchClient is open at a time
-// and its events are raised on those threads unless an EventContext is given.
+// and its events are raised on those threads unless an EventContext is given,
+// or read from async streams (ReadEventsAsync).
 using System;
 using System.Collections.Concurrent;
 using System.Collections.Generic;
 using System.Runtime.InteropServices;
-using System.Text;
 using System.Threading;
 using System.Threading.Tasks;
 using Vorn.MultiTouch.Native;
-// The same type as (int X, int Y); Mono's compiler takes tuple syntax only in
-// member signatures.
 using Resolution = System.ValueTuple<int, int>;
 
 namespace Vorn.MultiTouch
@@ -24,9 +22,14 @@ namespace Vorn.MultiTouch
     /// thrown by a handler never reaches the library: it is reported through ErrorReported
     /// with TouchStatus.CallbackException, and delivery goes on. Dispose ends the connection;
     /// once Dispose has returned on an application thread, no handler runs any more.
+    /// Instead of handlers, code can read the events as an async stream:
+    /// <c>await foreach (var e in client.ReadEventsAsync(cancellationToken))</c>.
     /// </summary>
     public sealed class TouchClient : IDisposable
     {
+        /// <summary>What ReadEventsAsync holds unread by default: 1024 events, 10 s of frames at 100 frames/s.</summary>
+        public const int DefaultStreamCapacity = 1024;
+
         // The open client, read by the library's threads without a lock.
         private static volatile TouchClient current;
         private static readonly object Gate = new object();
@@ -44,7 +47,13 @@ namespace Vorn.MultiTouch
 
         private readonly object pendingGate = new object();
         private readonly List<TaskCompletionSource<Resolution>> pending = new List<TaskCompletionSource<Resolution>>();
-        private volatile bool disposed;
+        private int disposed;  // 0, then 1 for good: the first Dispose does the work
+
+        // The open event streams: replaced whole under streamGate, read without
+        // a lock by the library's threads.
+        private readonly object streamGate = new object();
+        private volatile EventStream[] streams = new EventStream[0];
+        private long droppedEvents;
 
         static TouchClient()
         {
@@ -56,9 +65,18 @@ namespace Vorn.MultiTouch
             };
         }
 
-        /// <summary>Makes the process's TouchClient. Throws InvalidOperationException while
-        /// another one is not disposed (the library holds one connection per process).</summary>
-        public TouchClient(SynchronizationContext eventContext = null)
+        /// <summary>Makes the process's TouchClient, raising events on the library's threads.
+        /// Throws InvalidOperationException while another one is not disposed (the library
+        /// holds one connection per process).</summary>
+        public TouchClient()
+            : this(null)
+        {
+        }
+
+        /// <summary>Makes the process's TouchClient, posting events to <paramref name="eventContext"/>
+        /// (null: raising them on the library's threads). Throws as the constructor without
+        /// arguments does.</summary>
+        public TouchClient(SynchronizationContext eventContext)
         {
             EventContext = eventContext;
             lock (Gate)
@@ -87,10 +105,16 @@ namespace Vorn.MultiTouch
         public event EventHandler<FrameEventArgs> FrameReceived;
         public event EventHandler<GestureEventArgs> GestureReceived;
         public event EventHandler<DeviceInfoEventArgs> DeviceInfoReceived;
-        /// <summary>The server closed or reset the connection.</summary>
+        /// <summary>The server closed or reset the connection; the argument is a ServerLostEventArgs.</summary>
         public event EventHandler ServerLost;
         /// <summary>A socket error, an unreadable message, or an exception out of a handler.</summary>
         public event EventHandler<TouchErrorEventArgs> ErrorReported;
+
+        /// <summary>Events that a stream of ReadEventsAsync dropped because its reader fell behind.</summary>
+        public long DroppedEventCount
+        {
+            get { return Interlocked.Read(ref droppedEvents); }
+        }
 
         /// <summary>Connects (closing an earlier connection first). Throws TouchClientException,
         /// e.g. Status 10061 when nothing listens there.</summary>
@@ -158,6 +182,40 @@ namespace Vorn.MultiTouch
             return answer.Task;
         }
 
+        /// <summary>The events from this call on as an async stream: FrameEventArgs,
+        /// GestureEventArgs, DeviceInfoEventArgs and TouchErrorEventArgs as they arrive, then
+        /// ServerLostEventArgs, after which the stream ends (ask for a new one after the next
+        /// Connect). It ends without ServerLost at Dispose; the token ends it with
+        /// OperationCanceledException. It holds <see cref="DefaultStreamCapacity"/> events
+        /// unread; the overload with a capacity says what happens past that.</summary>
+        public IAsyncEnumerable<EventArgs> ReadEventsAsync(CancellationToken cancellationToken = default(CancellationToken))
+        {
+            return ReadEventsAsync(DefaultStreamCapacity, cancellationToken);
+        }
+
+        /// <summary>As ReadEventsAsync(CancellationToken), holding up to
+        /// <paramref name="capacity"/> events unread. While that many wait, each newly arrived
+        /// event is dropped and counted in DroppedEventCount: a slow reader never holds up the
+        /// library nor grows memory. ServerLost is never dropped: it always comes, after every
+        /// event the stream kept. Each stream is for one reader, gets every event itself and is
+        /// enumerated once; handlers and streams can be used together.</summary>
+        public IAsyncEnumerable<EventArgs> ReadEventsAsync(int capacity, CancellationToken cancellationToken = default(CancellationToken))
+        {
+            CheckOpen();
+            if (capacity < 1) throw new ArgumentOutOfRangeException("capacity", capacity, "a stream holds at least one event");
+            var stream = new EventStream(capacity);
+            lock (streamGate)
+            {
+                var grown = new EventStream[streams.Length + 1];
+                streams.CopyTo(grown, 0);
+                grown[streams.Length] = stream;
+                streams = grown;
+            }
+            // A Dispose that ran meanwhile may have missed this stream.
+            if (IsDisposed) EndStreams(false);
+            return stream.ReadAsync(this, cancellationToken);
+        }
+
         /// <summary>The name of a gesture code ("TG_DOWN", "TG_NO_ACTION"); empty for codes without one.</summary>
         public static string GetGestureName(int code)
         {
@@ -170,11 +228,11 @@ namespace Vorn.MultiTouch
         }
 
         /// <summary>Ends the connection and releases the process's connection for another
-        /// TouchClient. Allowed inside a handler (it then does not wait for that handler).</summary>
+        /// TouchClient; ends the event streams. Allowed inside a handler (it then does not wait
+        /// for that handler) and on several threads at once (the first call does the work).</summary>
         public void Dispose()
         {
-            if (disposed) return;
-            disposed = true;
+            if (Interlocked.Exchange(ref disposed, 1) != 0) return;
             // Waits for a running callback when called on an application thread.
             NativeMethods.DisconnectServer();
             lock (Gate)
@@ -182,11 +240,17 @@ namespace Vorn.MultiTouch
                 if (current == this) current = null;
             }
             FinishPending(default(Resolution), new ObjectDisposedException("TouchClient"));
+            EndStreams(false);
+        }
+
+        private bool IsDisposed
+        {
+            get { return Volatile.Read(ref disposed) != 0; }
         }
 
         private void CheckOpen()
         {
-            if (disposed) throw new ObjectDisposedException("TouchClient");
+            if (IsDisposed) throw new ObjectDisposedException("TouchClient");
         }
 
         private static void Check(int status, string doing)
@@ -210,9 +274,52 @@ namespace Vorn.MultiTouch
             }
         }
 
+        // ---- event streams ----------------------------------------------
+
+        /// <summary>A stream's reader is done with it.</summary>
+        internal void Remove(EventStream stream)
+        {
+            lock (streamGate)
+            {
+                int index = Array.IndexOf(streams, stream);
+                if (index < 0) return;
+                var shrunk = new EventStream[streams.Length - 1];
+                Array.Copy(streams, 0, shrunk, 0, index);
+                Array.Copy(streams, index + 1, shrunk, index, shrunk.Length - index);
+                streams = shrunk;
+            }
+        }
+
+        private void EndStreams(bool serverLost)
+        {
+            EventStream[] ended;
+            lock (streamGate)
+            {
+                ended = streams;
+                streams = new EventStream[0];
+            }
+            foreach (EventStream stream in ended) stream.End(serverLost);
+        }
+
+        /// <summary>Whether an event needs its arguments made: a handler or a stream takes it.</summary>
+        private bool Wants(Delegate handler)
+        {
+            return handler != null || streams.Length > 0;
+        }
+
         // ---- raising events ---------------------------------------------
 
+        /// <summary>To every stream, then to the handlers.</summary>
         private void Raise<T>(EventHandler<T> handler, T args) where T : EventArgs
+        {
+            foreach (EventStream stream in streams)
+            {
+                if (!stream.Offer(args)) Interlocked.Increment(ref droppedEvents);
+            }
+            RaiseToHandlers(handler, args);
+        }
+
+        private void RaiseToHandlers<T>(EventHandler<T> handler, T args) where T : EventArgs
         {
             if (handler == null) return;
             SynchronizationContext context = EventContext;
@@ -221,7 +328,7 @@ namespace Vorn.MultiTouch
             // handler runs once Dispose has returned, on the context's thread too.
             else context.Post(state =>
             {
-                if (!disposed) Invoke(handler, args);
+                if (!IsDisposed) Invoke(handler, args);
             }, null);
         }
 
@@ -253,7 +360,8 @@ namespace Vorn.MultiTouch
 
         // ---- callbacks of the library -----------------------------------
         // Each runs on a library thread, forwards to the open client and lets
-        // no exception out: one leaving a callback would end the process.
+        // no exception out: one leaving a callback would end the process. The
+        // records are blittable, read in place and copied in one block.
 
         [MonoPInvokeCallback(typeof(PointFrameCallback))]
         private static unsafe void OnFrame(int frameValue0, int frameValue1, int pointCount, IntPtr points, IntPtr userData)
@@ -261,7 +369,7 @@ namespace Vorn.MultiTouch
             try
             {
                 TouchClient client = current;
-                if (client == null || client.FrameReceived == null) return;
+                if (client == null || !client.Wants(client.FrameReceived)) return;
                 int count = Math.Max(0, Math.Min(pointCount, TouchLimits.MaxFramePoints));
                 var copy = new TouchPoint[count];
                 if (count > 0 && points != IntPtr.Zero)
@@ -277,16 +385,15 @@ namespace Vorn.MultiTouch
         }
 
         [MonoPInvokeCallback(typeof(GestureCallback))]
-        private static void OnGesture(IntPtr gesture, IntPtr userData)
+        private static unsafe void OnGesture(IntPtr gesture, IntPtr userData)
         {
             try
             {
                 TouchClient client = current;
-                if (client == null || client.GestureReceived == null || gesture == IntPtr.Zero) return;
-                var record = Marshal.PtrToStructure<TouchGesture>(gesture);
-                var parameters = new double[Math.Min((int)record.ParamCount, TouchLimits.MaxGestureParams)];
-                Array.Copy(record.Params, parameters, parameters.Length);
-                client.Raise(client.GestureReceived, new GestureEventArgs(record.Code, GetGestureName(record.Code), parameters));
+                if (client == null || !client.Wants(client.GestureReceived) || gesture == IntPtr.Zero) return;
+                TouchGesture* record = (TouchGesture*)gesture;
+                client.Raise(client.GestureReceived,
+                    new GestureEventArgs(record->Code, GetGestureName(record->Code), record->GetParams()));
             }
             catch (Exception)
             {
@@ -294,16 +401,15 @@ namespace Vorn.MultiTouch
         }
 
         [MonoPInvokeCallback(typeof(DeviceInfoCallback))]
-        private static void OnDeviceInfo(IntPtr info, IntPtr userData)
+        private static unsafe void OnDeviceInfo(IntPtr info, IntPtr userData)
         {
             try
             {
                 TouchClient client = current;
-                if (client == null || client.DeviceInfoReceived == null || info == IntPtr.Zero) return;
-                var record = Marshal.PtrToStructure<TouchDeviceInfo>(info);
-                int length = Array.IndexOf(record.InfoText, (byte)0);
-                string text = Encoding.UTF8.GetString(record.InfoText, 0, length < 0 ? record.InfoText.Length : length);
-                client.Raise(client.DeviceInfoReceived, new DeviceInfoEventArgs(record.InfoValue0, record.InfoValue1, text));
+                if (client == null || !client.Wants(client.DeviceInfoReceived) || info == IntPtr.Zero) return;
+                TouchDeviceInfo* record = (TouchDeviceInfo*)info;
+                client.Raise(client.DeviceInfoReceived,
+                    new DeviceInfoEventArgs(record->InfoValue0, record->InfoValue1, record->GetText()));
             }
             catch (Exception)
             {
@@ -331,9 +437,11 @@ namespace Vorn.MultiTouch
                 TouchClient client = current;
                 if (client == null) return;
                 client.FinishPending(default(Resolution), new TouchClientException(10054, "the server went away"));
+                // Every message before the break has been delivered: the streams end with it.
+                client.EndStreams(true);
                 EventHandler handler = client.ServerLost;
                 if (handler == null) return;
-                client.Raise<EventArgs>((sender, args) => handler(sender, args), EventArgs.Empty);
+                client.RaiseToHandlers<EventArgs>((sender, args) => handler(sender, args), ServerLostEventArgs.Instance);
             }
             catch (Exception)
             {
@@ -346,7 +454,8 @@ namespace Vorn.MultiTouch
             try
             {
                 TouchClient client = current;
-                if (client != null) client.Raise(client.ErrorReported, new TouchErrorEventArgs(errorCode, null));
+                if (client != null && client.Wants(client.ErrorReported))
+                    client.Raise(client.ErrorReported, new TouchErrorEventArgs(errorCode, null));
             }
             catch (Exception)
             {

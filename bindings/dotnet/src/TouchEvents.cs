@@ -1,6 +1,8 @@
 // What TouchClient's events carry. Every argument holds copies: it stays
 // valid after the handler returns and may be kept or passed to another thread.
 using System;
+using System.Runtime.InteropServices;
+using Vorn.MultiTouch.Native;
 
 namespace Vorn.MultiTouch
 {
@@ -67,8 +69,18 @@ namespace Vorn.MultiTouch
         public Exception Exception { get; private set; }
     }
 
+    /// <summary>The server closed or reset the connection: what ServerLost handlers get, and the
+    /// last item of a <see cref="TouchClient.ReadEventsAsync(System.Threading.CancellationToken)"/> stream.</summary>
+    public sealed class ServerLostEventArgs : EventArgs
+    {
+        internal static readonly ServerLostEventArgs Instance = new ServerLostEventArgs();
+
+        private ServerLostEventArgs()
+        {
+        }
+    }
+
     /// <summary>A call into the library failed: Status is its code, Meaning says what it is.</summary>
-    [Serializable]
     public class TouchClientException : Exception
     {
         public TouchClientException(int status, string doing)
@@ -81,33 +93,28 @@ namespace Vorn.MultiTouch
         public int Status { get; private set; }
         public string Meaning { get; private set; }
 
-        /// <summary>A short English text for a status.</summary>
+        // Set once a library without GetStatusText has been met, so that the
+        // missing entry point is looked for only once.
+        private static volatile bool olderLibrary;
+
+        /// <summary>The library's short English text for a status ("connection refused" for 10061).</summary>
         public static string Describe(int status)
         {
-            switch (status)
+            if (!olderLibrary)
             {
-                case TouchStatus.None: return "success";
-                case TouchStatus.BadMessage: return "the server sent a message that cannot be read (ERR_BAD_MESSAGE)";
-                case TouchStatus.OldServer: return "the server is older than version 1.10 (ERR_OLD_SERVER)";
-                case TouchStatus.CallbackException: return "an event handler threw; that event was lost (ERR_CALLBACK_EXCEPTION)";
-                case TouchStatus.InCallback: return "Connect was called from inside an event handler (ERR_IN_CALLBACK)";
-                case 10004: return "interrupted";
-                case 10013: return "permission denied";
-                case 10024: return "too many open sockets";
-                case 10048: return "the address is in use";
-                case 10049: return "the address is not a dotted IPv4 address of this machine";
-                case 10050: return "the network is down";
-                case 10051: return "the network is unreachable";
-                case 10053: return "the connection was aborted";
-                case 10054: return "the server reset the connection";
-                case 10055: return "out of buffer space";
-                case 10057: return "not connected";
-                case 10058: return "the connection has been shut down";
-                case 10060: return "timed out";
-                case 10061: return "connection refused: nothing listens at that address and port";
-                case 10065: return "the host is unreachable";
+                try
+                {
+                    string text = Marshal.PtrToStringAnsi(NativeMethods.GetStatusText(status));
+                    if (text != null) return text;
+                }
+                catch (EntryPointNotFoundException)
+                {
+                    olderLibrary = true;
+                }
             }
-            return status >= 10000 && status <= 11999 ? "socket error " + status : "system error " + status;
+            // A library from before GetStatusText: only the kind of the status.
+            if (status == TouchStatus.None) return "success";
+            return status >= 10000 && status <= 11999 ? "socket error" : "system error";
         }
     }
 }

@@ -1,12 +1,15 @@
 // The records, limits and codes of include/VornMTClient.h, laid out exactly as
-// the library has them (natural alignment, no packing). The layout test
-// checks every size and offset.
+// the library has them (natural alignment, no packing). Every record is
+// blittable: the runtime pins it or copies it as one block of bytes, with no
+// marshalling per field. The layout test checks every size and offset against
+// the header's own table.
 using System;
 using System.Runtime.InteropServices;
+using System.Text;
 
 namespace Vorn.MultiTouch
 {
-    /// <summary>Limits and status codes of the library.</summary>
+    /// <summary>Limits of the library's records.</summary>
     public static class TouchLimits
     {
         public const int MaxFramePoints = 100;
@@ -25,7 +28,7 @@ namespace Vorn.MultiTouch
         public const int InCallback = 0x31000004;
     }
 
-    /// <summary>One touch point, 16 bytes, blittable. The server's six numbers,
+    /// <summary>One touch point, 16 bytes. The server's six numbers,
     /// uninterpreted; note that Code1 (the point's element 1) comes first.</summary>
     [StructLayout(LayoutKind.Sequential)]
     public struct TouchPoint
@@ -44,46 +47,61 @@ namespace Vorn.MultiTouch
     }
 
     /// <summary>One recognised gesture: 56 bytes, the six doubles at offset 8.
-    /// Params[0 .. ParamCount-1] are valid.</summary>
+    /// Params[0 .. ParamCount-1] are valid; <see cref="GetParams"/> copies them.</summary>
     [StructLayout(LayoutKind.Sequential)]
-    public struct TouchGesture
+    public unsafe struct TouchGesture
     {
         public ushort Code;
         public ushort ParamCount;
-        [MarshalAs(UnmanagedType.ByValArray, SizeConst = TouchLimits.MaxGestureParams)]
-        public double[] Params;
+        public fixed double Params[TouchLimits.MaxGestureParams];
+
+        /// <summary>The valid parameters (ParamCount of them, at most 6) in an array of their own.</summary>
+        public double[] GetParams()
+        {
+            var values = new double[Math.Min((int)ParamCount, TouchLimits.MaxGestureParams)];
+            for (int i = 0; i < values.Length; i++) values[i] = Params[i];
+            return values;
+        }
     }
 
     /// <summary>Information on the touch device: 136 bytes. InfoText holds
     /// NUL-terminated bytes, UTF-8 as far as the server is concerned.</summary>
     [StructLayout(LayoutKind.Sequential)]
-    public struct TouchDeviceInfo
+    public unsafe struct TouchDeviceInfo
     {
         public int InfoValue0;
         public int InfoValue1;
-        [MarshalAs(UnmanagedType.ByValArray, SizeConst = TouchLimits.DeviceInfoTextSize)]
-        public byte[] InfoText;
+        public fixed byte InfoText[TouchLimits.DeviceInfoTextSize];
+
+        /// <summary>InfoText up to its NUL (all 128 bytes when it has none), decoded as UTF-8.</summary>
+        public string GetText()
+        {
+            fixed (byte* text = InfoText)
+            {
+                int length = 0;
+                while (length < TouchLimits.DeviceInfoTextSize && text[length] != 0) length++;
+                return Encoding.UTF8.GetString(text, length);
+            }
+        }
     }
 
     /// <summary>A subscription request: 148 bytes, the key (a Windows GUID) at
-    /// offset 4. Param must be exactly 128 bytes holding NUL-terminated text;
-    /// Create fills it.</summary>
+    /// offset 4. Param holds NUL-terminated text; Create fills it.</summary>
     [StructLayout(LayoutKind.Sequential)]
-    public struct TouchClientRequest
+    public unsafe struct TouchClientRequest
     {
         public int Type;
         public Guid AppKeyId;
-        [MarshalAs(UnmanagedType.ByValArray, SizeConst = TouchLimits.RequestParamSize)]
-        public byte[] Param;
+        public fixed byte Param[TouchLimits.RequestParamSize];
 
         /// <summary>A request whose param is <paramref name="param"/> in UTF-8, at most 127 bytes, no NUL.</summary>
         public static TouchClientRequest Create(int type, Guid appKeyId, string param)
         {
-            byte[] text = System.Text.Encoding.UTF8.GetBytes(param ?? "");
+            byte[] text = Encoding.UTF8.GetBytes(param ?? "");
             if (text.Length >= TouchLimits.RequestParamSize || Array.IndexOf(text, (byte)0) >= 0)
                 throw new ArgumentException("param must be at most 127 bytes of UTF-8 without NUL", "param");
-            var request = new TouchClientRequest { Type = type, AppKeyId = appKeyId, Param = new byte[TouchLimits.RequestParamSize] };
-            Array.Copy(text, request.Param, text.Length);
+            var request = new TouchClientRequest { Type = type, AppKeyId = appKeyId };
+            for (int i = 0; i < text.Length; i++) request.Param[i] = text[i];
             return request;
         }
     }

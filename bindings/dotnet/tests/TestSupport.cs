@@ -1,7 +1,9 @@
-// Test helpers: assertions, waits with a deadline, the simulator as a child
-// process, and a scripted one-client server. The library and the simulator
-// come from the environment (LD_LIBRARY_PATH or VORNMT_LIBRARY_DIR, VORNMT_SIM).
+// Test helpers: waits with a deadline, the simulator as a child process, a
+// scripted one-client server, a pumped SynchronizationContext, and Main, which
+// also runs the child of the exit test. The library and the simulator come
+// from the environment (LD_LIBRARY_PATH, VORNMT_SIM).
 using System;
+using System.Collections.Concurrent;
 using System.Collections.Generic;
 using System.Diagnostics;
 using System.Linq;
@@ -9,54 +11,44 @@ using System.Net;
 using System.Net.Sockets;
 using System.Text;
 using System.Threading;
+using Xunit;
+
+[assembly: CollectionBehavior(DisableTestParallelization = true)]  // one TouchClient per process
 
 namespace Vorn.MultiTouch.Tests
 {
-    internal sealed class TestFailure : Exception
+    internal static class Program
     {
-        public TestFailure(string message) : base(message) { }
+        // Run as a child: returns from Main with frames flowing and no Dispose.
+        private static int Main(string[] arguments)
+        {
+            if (arguments.Length != 2 || arguments[0] != "--exit-while-connected") return 2;
+            var seen = new ManualResetEventSlim();
+            var client = new TouchClient();
+            client.FrameReceived += (sender, e) => seen.Set();
+            client.Connect("127.0.0.1", int.Parse(arguments[1]));
+            client.Subscribe();
+            return seen.Wait(Waits.Deadline) ? 0 : 3;
+        }
     }
 
-    internal static class Check
+    internal static class Waits
     {
         public static readonly TimeSpan Deadline = TimeSpan.FromSeconds(10);
-
-        public static void That(bool condition, string what)
-        {
-            if (!condition) throw new TestFailure(what);
-        }
-
-        public static void Equal<T>(T expected, T actual, string what)
-        {
-            if (!EqualityComparer<T>.Default.Equals(expected, actual))
-                throw new TestFailure(string.Format("{0}: expected {1}, got {2}", what, expected, actual));
-        }
 
         public static void Until(Func<bool> condition, string what)
         {
             var clock = Stopwatch.StartNew();
             while (!condition())
             {
-                if (clock.Elapsed > Deadline) throw new TestFailure("timed out waiting for " + what);
+                if (clock.Elapsed > Deadline) Assert.Fail("timed out waiting for " + what);
                 Thread.Sleep(5);
             }
         }
 
-        public static TException Throws<TException>(Action action, string what) where TException : Exception
+        public static CancellationToken Token()
         {
-            try
-            {
-                action();
-            }
-            catch (TException expected)
-            {
-                return expected;
-            }
-            catch (AggregateException aggregate) when (aggregate.InnerException is TException)
-            {
-                return (TException)aggregate.InnerException;
-            }
-            throw new TestFailure(what + ": no " + typeof(TException).Name);
+            return new CancellationTokenSource(Deadline).Token;
         }
     }
 
@@ -88,12 +80,12 @@ namespace Vorn.MultiTouch.Tests
             Port = int.Parse(rest.Substring(0, rest.IndexOf(',')));
         }
 
-        public int Port { get; private set; }
+        public int Port { get; }
 
         public string WaitForLine(string text)
         {
             string found = null;
-            Check.Until(() =>
+            Waits.Until(() =>
             {
                 lock (lines) found = lines.FirstOrDefault(line => line.Contains(text));
                 return found != null;
@@ -104,7 +96,7 @@ namespace Vorn.MultiTouch.Tests
         public void Dispose()
         {
             if (!process.HasExited) process.Kill();
-            process.WaitForExit((int)Check.Deadline.TotalMilliseconds);
+            process.WaitForExit((int)Waits.Deadline.TotalMilliseconds);
             process.Dispose();
         }
     }
@@ -121,26 +113,23 @@ namespace Vorn.MultiTouch.Tests
             Port = ((IPEndPoint)listener.LocalEndpoint).Port;
         }
 
-        public int Port { get; private set; }
+        public int Port { get; }
 
         public void Accept()
         {
             var accepting = listener.AcceptSocketAsync();
-            Check.That(accepting.Wait(Check.Deadline), "the client connects");
+            Assert.True(accepting.Wait(Waits.Deadline), "the client connects");
             client = accepting.Result;
         }
 
         public void Send(params string[] messages)
         {
-            foreach (string message in messages)
-            {
-                client.Send(Encoding.UTF8.GetBytes(message + "\0"));
-            }
+            foreach (string message in messages) client.Send(Encoding.UTF8.GetBytes(message + "\0"));
         }
 
         public void Dispose()
         {
-            if (client != null) client.Close();
+            client?.Close();
             listener.Stop();
         }
     }
@@ -148,24 +137,19 @@ namespace Vorn.MultiTouch.Tests
     /// <summary>A SynchronizationContext whose posts run on the thread that pumps it, as a UI thread's do.</summary>
     internal sealed class PumpedContext : SynchronizationContext
     {
-        private readonly System.Collections.Concurrent.BlockingCollection<Action> work =
-            new System.Collections.Concurrent.BlockingCollection<Action>();
+        private readonly BlockingCollection<Action> work = new BlockingCollection<Action>();
 
         public override void Post(SendOrPostCallback callback, object state)
         {
             work.Add(() => callback(state));
         }
 
-        public int Pending
-        {
-            get { return work.Count; }
-        }
+        public int Pending => work.Count;
 
         /// <summary>Runs every post waiting now.</summary>
         public void Drain()
         {
-            Action next;
-            while (work.TryTake(out next)) next();
+            while (work.TryTake(out Action next)) next();
         }
 
         public void PumpUntil(Func<bool> condition, string what)
@@ -173,9 +157,8 @@ namespace Vorn.MultiTouch.Tests
             var clock = Stopwatch.StartNew();
             while (!condition())
             {
-                Action next;
-                if (work.TryTake(out next, 5)) next();
-                if (clock.Elapsed > Check.Deadline) throw new TestFailure("timed out waiting for " + what);
+                if (work.TryTake(out Action next, 5)) next();
+                if (clock.Elapsed > Waits.Deadline) Assert.Fail("timed out waiting for " + what);
             }
         }
     }
