@@ -62,6 +62,11 @@ public:
     // lock. Not guarded: the error callback must not throw.
     void ReportError(int code) override;
 
+    // In a forked child, on its one thread: a parent's thread may have held a
+    // slot's locks at the fork (inside a callback); replaces them all. The
+    // pairs stay registered.
+    void RenewAfterFork();
+
 private:
     template <typename Callback, typename... Args>
     void DeliverGuarded(CallbackSlot<Callback>& slot, Args... args);
