@@ -14,17 +14,24 @@ ClientState::ClientState(CallbackRegistry& registry, transport::MessageQueue& qu
     : context_{stop_, socket_, wakeup_, queue, registry, points} {}
 
 ClientState::~ClientState() {
+    platform::LockGuard guard(LifecycleLock());
+    Teardown_locked();
+}
+
+bool ClientState::TeardownForUnload() {
     if (platform::ProcessIsExiting()) {
-        // The system has already ended the worker threads, may hold locks they
-        // held, and this runs under the loader's lock, where the socket layer
-        // must not be cleaned up: wait for nothing, release nothing.
+        // Under the loader's lock the socket layer must not be cleaned up:
+        // release nothing.
         stop_.store(true);
-        receive_thread_.Abandon();
-        dispatch_thread_.Abandon();
-        return;
+        return false;
+    }
+    if (transport::OnWorkerThread()) {
+        SignalStop();
+        return false;
     }
     platform::LockGuard guard(LifecycleLock());
     Teardown_locked();
+    return true;
 }
 
 bool ClientState::InheritedThroughFork() const {

@@ -25,7 +25,7 @@ namespace vornmt::client {
 class ClientState {
 public:
     ClientState(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points);
-    ~ClientState();  // the unload teardown
+    ~ClientState();  // ends a connection still open
     ClientState(const ClientState&) = delete;
     ClientState& operator=(const ClientState&) = delete;
 
@@ -36,6 +36,14 @@ public:
     // Ends the connection. On a worker thread (from a callback) it stops the
     // connection without waiting; the next teardown reaps the threads.
     void Disconnect();
+    // The library's unload. Returns true once the connection is torn down,
+    // and false where the process-wide objects must outlive it: the process
+    // is exiting on Windows, whose system has ended the worker threads and
+    // may hold locks they held; or a callback called exit, on a worker thread
+    // that an application thread holding the lifecycle lock may be waiting
+    // for, while the other worker thread may still run. Then it only stops
+    // the connection, waiting for nothing.
+    bool TeardownForUnload();
 
     // Where requests send: 10057 once a stop was asked for or without a
     // connection.

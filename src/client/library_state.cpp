@@ -5,16 +5,28 @@
 namespace vornmt::client {
 namespace {
 
-LibraryState library;  // constructed at load, before any entry point can run
+// Created at load, before any entry point can run.
+LibraryState* const library = new LibraryState;
 
 // Runs in a forked child before fork returns there: the child has none of the
 // parent's threads, so no lock may stay held by one of them.
-void RenewInForkedChild() { library.registry.RenewAfterFork(); }
+void RenewInForkedChild() { library->registry.RenewAfterFork(); }
 
 const bool fork_handler_registered = (platform::RunInForkedChildren(RenewInForkedChild), true);
 
+// The unload: at process exit, or when the shared library is unloaded.
+struct Unload {
+    Unload() = default;
+    Unload(const Unload&) = delete;
+    Unload& operator=(const Unload&) = delete;
+    ~Unload() {
+        if (library->connection.TeardownForUnload()) delete library;
+    }
+};
+const Unload unload;
+
 }  // namespace
 
-LibraryState& Library() { return library; }
+LibraryState& Library() { return *library; }
 
 }  // namespace vornmt::client
