@@ -88,10 +88,16 @@ const int32_t MAX_GESTURE_PARAMS = 6;
 const int32_t DEVICE_INFO_TEXT_SIZE = 128;
 /* Bytes of TouchClientRequest::param, its NUL included. */
 const int32_t REQUEST_PARAM_SIZE = 128;
-/* Largest inbound message, in bytes, without its NUL. A longer one is
- * skipped up to its NUL and reported as ERR_BAD_MESSAGE on the dispatch
+/* Largest inbound message, in bytes, without its NUL: 128 KiB. The largest
+ * message a server sends is a frame of MAX_FRAME_POINTS points, about 35 KB,
+ * which leaves more than three times its size to spare. The bound is no
+ * larger because every byte costs the dispatch thread time while the frames
+ * behind it wait: TinyXML reads a long string, number or CDATA section at
+ * some 30 ns a byte, so a message of a mebibyte took it over 30 ms, one of
+ * this size takes a few. A longer one is skipped up to its NUL by the receive
+ * thread, without being read, and reported as ERR_BAD_MESSAGE on the dispatch
  * thread, in its place among the messages around it. */
-const int32_t MAX_MESSAGE_BYTES = 1 << 20;
+const int32_t MAX_MESSAGE_BYTES = 128 << 10;
 /* Deepest element nesting an inbound message may have (the invoke element
  * counts as level 1). A deeper one is reported as ERR_BAD_MESSAGE. */
 const int32_t MAX_MESSAGE_DEPTH = 64;
