@@ -20,9 +20,11 @@
  * library thread. DisconnectServer from inside a callback stops the
  * connection without waiting for the calling thread.
  *
- * Forking. A child process started with fork while the parent is connected
- * inherits no connection: when it exits or disconnects, it closes its copies
- * of the descriptors and leaves the parent's connection running.
+ * Forking. A child process started with fork inherits no connection: in the
+ * child, requests return 10057 and send nothing until it connects anew, and
+ * setters never wait for a callback the parent was running. The child's
+ * copies of the connection's descriptors are closed at the fork; the
+ * parent's connection goes on untouched.
  *
  * Pointers handed to a callback are valid only during that call.
  *

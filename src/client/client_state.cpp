@@ -1,7 +1,6 @@
 #include "client/client_state.h"
 
 #include "platform/library_hooks.h"
-#include "platform/process_identity.h"
 
 namespace vornmt::client {
 namespace {
@@ -14,7 +13,7 @@ ClientState::ClientState(CallbackRegistry& registry, transport::MessageQueue& qu
     : context_{stop_, socket_, wakeup_, queue, registry, points} {}
 
 ClientState::~ClientState() {
-    platform::LockGuard guard(LifecycleLock());
+    platform::LockGuard guard(lifecycle_lock_);
     Teardown_locked();
 }
 
@@ -29,27 +28,13 @@ bool ClientState::TeardownForUnload() {
         SignalStop();
         return false;
     }
-    platform::LockGuard guard(LifecycleLock());
+    platform::LockGuard guard(lifecycle_lock_);
     Teardown_locked();
     return true;
 }
 
-bool ClientState::InheritedThroughFork() const {
-    std::uint32_t owner = owner_process_.load();
-    return owner != 0 && owner != platform::CurrentProcessId();
-}
-
-platform::RecursiveLock& ClientState::LifecycleLock() {
-    // A parent's thread may have held the lock when the process forked.
-    if (InheritedThroughFork()) lifecycle_lock_.RenewAfterFork();
-    return lifecycle_lock_;
-}
-
-// A forked child owns copies of the descriptors but shares the parent's
-// connection and wake-up: shutting the socket down or signalling would end or
-// wake the parent's connection. Only the child's own copies are closed.
-void ClientState::LetGoAfterFork_locked() {
-    owner_process_.store(0);
+void ClientState::RenewAfterFork() {
+    lifecycle_lock_.RenewAfterFork();
     stop_.store(true);
     outbound_.RenewAfterFork();
     receive_thread_.Forget();
@@ -80,10 +65,6 @@ void ClientState::SignalStop() {
 }
 
 void ClientState::Teardown_locked() {
-    if (InheritedThroughFork()) {
-        LetGoAfterFork_locked();
-        return;
-    }
     SignalStop();
     receive_thread_.Join();
     dispatch_thread_.Join();
@@ -104,7 +85,7 @@ void ClientState::ReleaseSocket() {
 
 int ClientState::Connect(const char* server_address, std::int32_t port) {
     if (transport::OnWorkerThread()) return Vorn_SDK_MultiTouch::ERR_IN_CALLBACK;
-    platform::LockGuard guard(LifecycleLock());
+    platform::LockGuard guard(lifecycle_lock_);
     return Connect_locked(server_address, port);
 }
 
@@ -132,7 +113,6 @@ int ClientState::Connect_locked(const char* server_address, std::int32_t port) {
     // Sends wait for room themselves, where a disconnect can end the wait.
     platform::SetNonBlocking(socket);
     socket_.store(socket);
-    owner_process_.store(platform::CurrentProcessId());
     outbound_.Attach(socket, &send_cancel_);
     platform::KeepLibraryLoaded();
 
@@ -148,7 +128,7 @@ void ClientState::Disconnect() {
         StopFromCallback();
         return;
     }
-    platform::LockGuard guard(LifecycleLock());
+    platform::LockGuard guard(lifecycle_lock_);
     Teardown_locked();
 }
 

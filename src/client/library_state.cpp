@@ -9,8 +9,12 @@ namespace {
 LibraryState* const library = new LibraryState;
 
 // Runs in a forked child before fork returns there: the child has none of the
-// parent's threads, so no lock may stay held by one of them.
-void RenewInForkedChild() { library->registry.RenewAfterFork(); }
+// parent's threads, so no lock may stay held by one of them, and none of the
+// parent's connection.
+void RenewInForkedChild() {
+    library->registry.RenewAfterFork();
+    library->connection.RenewAfterFork();
+}
 
 const bool fork_handler_registered = (platform::RunInForkedChildren(RenewInForkedChild), true);
 
