@@ -14,9 +14,9 @@ namespace vornmt::message {
 constexpr int kNestingRefused = -1;
 
 // Most attributes one start tag may carry. TinyXML compares every new
-// attribute with all earlier ones of its element, so a message full of attributes
-// on one element would keep the dispatch thread busy for many seconds; the
-// message format uses at most two.
+// attribute with all earlier ones of its element, so a message full of
+// attributes on one element would keep the dispatch thread busy for seconds;
+// the message format uses at most two.
 constexpr int kMaxAttributesPerElement = 16;
 
 // Most nodes one message may make TinyXML build: elements, attributes,
