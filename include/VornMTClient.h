@@ -20,9 +20,11 @@
  * library thread. DisconnectServer from inside a callback stops the
  * connection without waiting for the calling thread.
  *
- * Forking. A child process started with fork while the parent is connected
- * inherits no connection: when it exits or disconnects, it closes its copies
- * of the descriptors and leaves the parent's connection running.
+ * Forking. A child process started with fork inherits no connection: in the
+ * child, requests return 10057 and send nothing until it connects anew, and
+ * setters never wait for a callback the parent was running. The child's
+ * copies of the connection's descriptors are closed at the fork; the
+ * parent's connection goes on untouched.
  *
  * Pointers handed to a callback are valid only during that call.
  *
@@ -88,10 +90,16 @@ const int32_t MAX_GESTURE_PARAMS = 6;
 const int32_t DEVICE_INFO_TEXT_SIZE = 128;
 /* Bytes of TouchClientRequest::param, its NUL included. */
 const int32_t REQUEST_PARAM_SIZE = 128;
-/* Largest inbound message, in bytes, without its NUL. A longer one is
- * skipped up to its NUL and reported as ERR_BAD_MESSAGE on the dispatch
+/* Largest inbound message, in bytes, without its NUL: 128 KiB. The largest
+ * message a server sends is a frame of MAX_FRAME_POINTS points, about 35 KB,
+ * which leaves more than three times its size to spare. The bound is no
+ * larger because every byte costs the dispatch thread time while the frames
+ * behind it wait: TinyXML reads a long string, number or CDATA section at
+ * some 30 ns a byte, so a message of a mebibyte took it over 30 ms, one of
+ * this size takes a few. A longer one is skipped up to its NUL by the receive
+ * thread, without being read, and reported as ERR_BAD_MESSAGE on the dispatch
  * thread, in its place among the messages around it. */
-const int32_t MAX_MESSAGE_BYTES = 1 << 20;
+const int32_t MAX_MESSAGE_BYTES = 128 << 10;
 /* Deepest element nesting an inbound message may have (the invoke element
  * counts as level 1). A deeper one is reported as ERR_BAD_MESSAGE. */
 const int32_t MAX_MESSAGE_DEPTH = 64;
@@ -404,10 +412,14 @@ VORNMT_API int32_t VORNMT_CALL SendThreshold(int32_t move_threshold);
 /* Tells the server the resolution of the raw data it is to report. */
 VORNMT_API int32_t VORNMT_CALL SetRawDataResolution(int32_t x, int32_t y);
 
-/* Asks the server for its resolution. callback (null drops the answer) and
- * user_data are stored before the query is sent and receive this and every
- * later "resolution" message, on the dispatch thread; if the send fails, the
- * earlier pair is put back. */
+/* Asks the server for its resolution. Once the query is sent, callback (null
+ * drops the answer) and user_data are stored and receive every later
+ * "resolution" message, on the dispatch thread (an answer routed in the
+ * moment between the send and the store still reaches the earlier pair). A
+ * call whose send fails stores nothing, whatever other threads query
+ * meanwhile: the earlier pair stays, and the failed pair is never called.
+ * Like a setter, called outside a callback it returns once a running call of
+ * the earlier pair has ended. */
 VORNMT_API int32_t VORNMT_CALL GetServerResolution(Vorn_SDK_MultiTouch::ResolutionCallback callback,
                                                    void* user_data);
 

@@ -36,6 +36,12 @@ void ReadPair(CallbackSlot<Callback>& slot, Callback* callback, void** user_data
     *user_data = slot.user_data;
 }
 
+template <typename Callback>
+void RenewLocks(CallbackSlot<Callback>& slot) {
+    slot.pair_lock.RenewAfterFork();
+    slot.call_lock.RenewAfterFork();
+}
+
 }  // namespace
 
 mt::PointFrameCallback CallbackRegistry::SetPointFrame(mt::PointFrameCallback callback, void* user_data) {
@@ -113,6 +119,15 @@ void CallbackRegistry::ReportError(int code) {
     if (callback == nullptr) return;
     CallbackScope scope;
     callback(code, user_data);
+}
+
+void CallbackRegistry::RenewAfterFork() {
+    RenewLocks(gesture_);
+    RenewLocks(point_frame_);
+    RenewLocks(server_break_);
+    RenewLocks(error_);
+    RenewLocks(resolution_);
+    RenewLocks(device_info_);
 }
 
 }  // namespace vornmt::client

@@ -44,8 +44,8 @@ public:
     mt::ServerBreakCallback SetServerBreak(mt::ServerBreakCallback callback, void* user_data);
     mt::ErrorCallback SetError(mt::ErrorCallback callback, void* user_data);
     mt::DeviceInfoCallback SetDeviceInfo(mt::DeviceInfoCallback callback, void* user_data);
-    // The resolution slot is filled by the resolution query, which may have to
-    // put the previous pair back; hence the whole pair is exchanged.
+    // The resolution slot is filled by the resolution query; like a setter,
+    // outside a callback it returns once a running call of the old pair ended.
     ResolutionTarget ExchangeResolution(ResolutionTarget target) override;
 
     // Guarded deliveries: call the slot's callback, if any, under its lock. An
@@ -61,6 +61,11 @@ public:
     // Error delivery: the error callback with `code`, under the error slot's
     // lock. Not guarded: the error callback must not throw.
     void ReportError(int code) override;
+
+    // In a forked child, on its one thread: a parent's thread may have held a
+    // slot's locks at the fork (inside a callback); replaces them all. The
+    // pairs stay registered.
+    void RenewAfterFork();
 
 private:
     template <typename Callback, typename... Args>

@@ -1,7 +1,6 @@
 #include "client/connection.h"
 
 #include "platform/library_hooks.h"
-#include "platform/process_identity.h"
 
 namespace vornmt::client {
 namespace {
@@ -14,35 +13,28 @@ Connection::Connection(CallbackRegistry& registry, transport::MessageQueue& queu
     : context_{stop_, socket_, wakeup_, queue, registry, points} {}
 
 Connection::~Connection() {
-    if (platform::ProcessIsExiting()) {
-        // The system has already ended the worker threads, may hold locks they
-        // held, and this runs under the loader's lock, where the socket layer
-        // must not be cleaned up: wait for nothing, release nothing.
-        stop_.store(true);
-        receive_thread_.Abandon();
-        dispatch_thread_.Abandon();
-        return;
-    }
-    platform::LockGuard guard(LifecycleLock());
+    platform::LockGuard guard(lifecycle_lock_);
     Teardown_locked();
 }
 
-bool Connection::InheritedThroughFork() const {
-    std::uint32_t owner = owner_process_.load();
-    return owner != 0 && owner != platform::CurrentProcessId();
+bool Connection::TeardownForUnload() {
+    if (platform::ProcessIsExiting()) {
+        // Under the loader's lock the socket layer must not be cleaned up:
+        // release nothing.
+        stop_.store(true);
+        return false;
+    }
+    if (transport::OnWorkerThread()) {
+        SignalStop();
+        return false;
+    }
+    platform::LockGuard guard(lifecycle_lock_);
+    Teardown_locked();
+    return true;
 }
 
-platform::RecursiveLock& Connection::LifecycleLock() {
-    // A parent's thread may have held the lock when the process forked.
-    if (InheritedThroughFork()) lifecycle_lock_.RenewAfterFork();
-    return lifecycle_lock_;
-}
-
-// A forked child owns copies of the descriptors but shares the parent's
-// connection and wake-up: shutting the socket down or signalling would end or
-// wake the parent's connection. Only the child's own copies are closed.
-void Connection::LetGoAfterFork_locked() {
-    owner_process_.store(0);
+void Connection::RenewAfterFork() {
+    lifecycle_lock_.RenewAfterFork();
     stop_.store(true);
     outbound_.RenewAfterFork();
     receive_thread_.Forget();
@@ -68,10 +60,6 @@ void Connection::SignalStop() {
 }
 
 void Connection::Teardown_locked() {
-    if (InheritedThroughFork()) {
-        LetGoAfterFork_locked();
-        return;
-    }
     SignalStop();
     receive_thread_.Join();
     dispatch_thread_.Join();
@@ -92,7 +80,7 @@ void Connection::ReleaseSocket() {
 
 int Connection::Connect(const char* server_address, std::int32_t port) {
     if (transport::OnWorkerThread()) return Vorn_SDK_MultiTouch::ERR_IN_CALLBACK;
-    platform::LockGuard guard(LifecycleLock());
+    platform::LockGuard guard(lifecycle_lock_);
     return Connect_locked(server_address, port);
 }
 
@@ -120,7 +108,6 @@ int Connection::Connect_locked(const char* server_address, std::int32_t port) {
     // Sends wait for room themselves, where a disconnect can end the wait.
     platform::SetNonBlocking(socket);
     socket_.store(socket);
-    owner_process_.store(platform::CurrentProcessId());
     outbound_.Attach(socket, &send_cancel_);
     platform::KeepLibraryLoaded();
 
@@ -139,7 +126,7 @@ void Connection::Disconnect() {
         SignalStop();
         return;
     }
-    platform::LockGuard guard(LifecycleLock());
+    platform::LockGuard guard(lifecycle_lock_);
     Teardown_locked();
 }
 

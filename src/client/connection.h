@@ -25,7 +25,7 @@ namespace vornmt::client {
 class Connection {
 public:
     Connection(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points);
-    ~Connection();  // the unload teardown
+    ~Connection();  // ends a connection still open
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -36,6 +36,20 @@ public:
     // Ends the connection. On a worker thread (from a callback) it stops the
     // connection without waiting; the next teardown reaps the threads.
     void Disconnect();
+    // The library's unload. Returns true once the connection is torn down,
+    // and false where the process-wide objects must outlive it: the process
+    // is exiting on Windows, whose system has ended the worker threads and
+    // may hold locks they held; or a callback called exit, on a worker thread
+    // that an application thread holding the lifecycle lock may be waiting
+    // for, while the other worker thread may still run. Then it only stops
+    // the connection, waiting for nothing.
+    bool TeardownForUnload();
+    // In a forked child, on its one thread before fork returns there: the
+    // child holds copies of the socket, the wake-ups and the locks, but none
+    // of the threads. Its requests are refused from now on, its own copies of
+    // the descriptors closed (a shutdown or a signal would end or wake the
+    // parent's connection) and the locks replaced; it may connect anew.
+    void RenewAfterFork();
 
     // Where requests send: 10057 once a stop was asked for or without a
     // connection.
@@ -52,15 +66,12 @@ public:
     bool has_worker_threads() const { return receive_thread_.running() || dispatch_thread_.running(); }
 
 private:
-    platform::RecursiveLock& LifecycleLock();
     int Connect_locked(const char* server_address, std::int32_t port);
     void Teardown_locked();
     // Sets the stop flag, refuses and cancels sends, wakes both threads and
     // ends the stream; waits for nothing, so a callback may call it.
     void SignalStop();
     void ReleaseSocket();
-    bool InheritedThroughFork() const;
-    void LetGoAfterFork_locked();
 
     // Serialises Connect, Disconnect and the unload on application threads.
     // Never taken on a worker thread, so a callback's disconnect never waits
@@ -69,9 +80,6 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<platform::SocketHandle> socket_{platform::kInvalidSocket};
     requests::OutboundSocket outbound_;
-    // The process that connected (0: none): after a fork the child holds
-    // copies of the socket, the wake-up and the locks, but none of the threads.
-    std::atomic<std::uint32_t> owner_process_{0};
     platform::SocketWakeup wakeup_;       // wakes the receive thread
     platform::SocketWakeup send_cancel_;  // ends sends waiting for room; never cleared
     platform::WorkerThread receive_thread_;

@@ -1,12 +1,36 @@
 #include "client/library_state.h"
 
+#include "platform/library_hooks.h"
+
 namespace vornmt::client {
 namespace {
 
-LibraryState library;  // constructed at load, before any entry point can run
+// Created at load, before any entry point can run.
+LibraryState* const library = new LibraryState;
+
+// Runs in a forked child before fork returns there: the child has none of the
+// parent's threads, so no lock may stay held by one of them, and none of the
+// parent's connection.
+void RenewInForkedChild() {
+    library->registry.RenewAfterFork();
+    library->connection.RenewAfterFork();
+}
+
+const bool fork_handler_registered = (platform::RunInForkedChildren(RenewInForkedChild), true);
+
+// The unload: at process exit, or when the shared library is unloaded.
+struct Unload {
+    Unload() = default;
+    Unload(const Unload&) = delete;
+    Unload& operator=(const Unload&) = delete;
+    ~Unload() {
+        if (library->connection.TeardownForUnload()) delete library;
+    }
+};
+const Unload unload;
 
 }  // namespace
 
-LibraryState& Library() { return library; }
+LibraryState& Library() { return *library; }
 
 }  // namespace vornmt::client

@@ -1,7 +1,9 @@
-// The process-wide objects, created when the library is loaded and destroyed
-// when it is unloaded: the callback registry (six slot locks), the message
-// queue (the queue lock), the point buffer and the connection. Members are
-// destroyed in reverse order, so the connection's teardown runs first.
+// The process-wide objects, created when the library is loaded and, once the
+// unload has torn the connection down, destroyed: the callback registry (six
+// slot locks), the message queue (the queue lock), the point buffer and the
+// connection. An unload that cannot tear down (the process exits from a
+// callback, or on Windows after its threads were ended) leaves them in place
+// for the rest of the process, for the threads that may still use them.
 #pragma once
 
 #include "client/callback_registry.h"

@@ -14,15 +14,15 @@ namespace vornmt::message {
 constexpr int kNestingRefused = -1;
 
 // Most attributes one start tag may carry. TinyXML compares every new
-// attribute with all earlier ones of its element, so a megabyte of attributes
-// on one element would keep the dispatch thread busy for many seconds; the
-// message format uses at most two.
+// attribute with all earlier ones of its element, so a message full of
+// attributes on one element would keep the dispatch thread busy for seconds;
+// the message format uses at most two.
 constexpr int kMaxAttributesPerElement = 16;
 
 // Most nodes one message may make TinyXML build: elements, attributes,
 // comments, CDATA sections and other "<!"/"<?" constructs together. Each
 // costs TinyXML a few hundred bytes and its share of the parse time, so a
-// megabyte of "<a/>" would build a document of about a hundred megabytes;
+// message full of "<a/>" would build a document of a dozen megabytes;
 // with this bound a message costs a few megabytes and milliseconds at most.
 // A frame of MAX_FRAME_POINTS points has about 2,100 such nodes.
 constexpr int kMaxMessageNodes = Vorn_SDK_MultiTouch::MAX_MESSAGE_NODES;

@@ -1,4 +1,5 @@
-// What the library needs to know about its own loading and unloading.
+// What the library needs to know about its own loading and unloading, and
+// about the process forking.
 #pragma once
 
 namespace vornmt::platform {
@@ -12,5 +13,12 @@ bool ProcessIsExiting();
 // while worker threads run can never unmap their code. Called when a
 // connection starts; a no-op where unloading already waits for them.
 void KeepLibraryLoaded();
+
+// Has `handler` run in every child the process forks from now on, on the
+// child's one thread before fork returns there, while no other thread exists:
+// it may renew locks a parent's thread held at the fork and let go of the
+// parent's connection. Unregistered when the library is unloaded. A no-op
+// where there is no fork (Windows). Called once, at load.
+void RunInForkedChildren(void (*handler)());
 
 }  // namespace vornmt::platform

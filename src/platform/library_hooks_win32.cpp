@@ -23,6 +23,9 @@ void KeepLibraryLoaded() {
                          reinterpret_cast<LPCWSTR>(&process_exiting), &module);
 }
 
+// Windows has no fork.
+void RunInForkedChildren(void (*)()) {}
+
 }  // namespace vornmt::platform
 
 // The DLL's entry point; the runtime calls it before it runs the static

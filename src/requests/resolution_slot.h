@@ -1,6 +1,6 @@
 // The resolution callback's slot as the resolution query sees it: the query
-// stores the application's pair before it sends, and puts the earlier pair
-// back when the send fails. The client's callback registry implements it.
+// stores the application's pair once it has sent the query. The client's
+// callback registry implements it.
 #pragma once
 
 #include <VornMTClient.h>

@@ -29,12 +29,15 @@ int SetRawDataResolution(const OutboundSocket& target, int x, int y) {
 }
 
 int GetServerResolution(const OutboundSocket& target, ResolutionSlot& slot, ResolutionTarget callback) {
-    std::string query = BuildResolutionQuery();
-    // The slot lock is taken outside the send lock: a callback holds its
-    // slot's lock while it sends, so the reverse order could deadlock.
-    ResolutionTarget previous = slot.ExchangeResolution(callback);
-    int error = target.Send(query);
-    if (error != 0) slot.ExchangeResolution(previous);
+    // Stored only once the query is out: a query that failed never touches
+    // the slot, however many others run, fail or succeed meanwhile, so its
+    // callback is never called. Storing first and putting the earlier pair
+    // back after a failure would let the failed pair be answered during the
+    // send, and two failing queries would put back each other's pairs. The
+    // slot lock is taken after the send lock is released: a callback holds
+    // its slot's lock while it sends.
+    int error = target.Send(BuildResolutionQuery());
+    if (error == 0) slot.ExchangeResolution(callback);
     return error;
 }
 

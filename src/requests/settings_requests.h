@@ -17,8 +17,8 @@ std::string BuildResolutionQuery();
 int SendThreshold(const OutboundSocket& target, int move_threshold);
 int SetRawDataResolution(const OutboundSocket& target, int x, int y);
 
-// Stores `target` in the resolution slot before sending, so an answer that
-// arrives at once finds it; a failed send puts the earlier pair back.
+// Sends the query, and once it is out stores `callback` in the resolution
+// slot; a failed send leaves the slot as it was.
 int GetServerResolution(const OutboundSocket& target, ResolutionSlot& slot, ResolutionTarget callback);
 
 }  // namespace vornmt::requests

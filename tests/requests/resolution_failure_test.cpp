@@ -1,0 +1,70 @@
+// Resolution queries that fail while a disconnect runs, on two threads at
+// once: a failed query must leave the slot as it was, so that its callback is
+// never called and its user_data may be freed as soon as it has returned.
+#include <VornMTClient.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "client/library_state.h"
+#include "support/event_log.h"
+#include "support/test_server.h"
+#include "support/wait_until.h"
+
+namespace {
+
+using vornmt::testing::EventLog;
+using vornmt::testing::TestServer;
+using vornmt::testing::WaitUntil;
+
+void Record(int32_t x, int32_t y, void* user_data) {
+    static_cast<EventLog*>(user_data)->Add(std::to_string(x) + "x" + std::to_string(y));
+}
+
+void FailOnError(int32_t code, void*) { ADD_FAILURE() << "unexpected error report " << code; }
+
+TEST(ResolutionFailure, QueriesThatFailDuringADisconnectAreNeverAnswered) {
+    constexpr int kRounds = 20;
+    SetOnReceiveError(FailOnError, nullptr);
+    TestServer server;
+    EventLog kept;
+    EventLog failed;
+    ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+    ASSERT_TRUE(server.Accept());
+    ASSERT_EQ(GetServerResolution(Record, &kept), 0);
+    std::string query;
+    ASSERT_TRUE(server.ReadMessage(&query));
+    for (int round = 0; round < kRounds && !HasFailure(); ++round) {
+        // A send far larger than the socket buffers, which the server does not
+        // read, holds the send lock: both queries wait behind it until the
+        // disconnect ends it.
+        std::thread filler([] {
+            vornmt::client::Library().connection.outbound().Send(std::string(32 << 20, 'x'));
+        });
+        ASSERT_TRUE(server.WaitForData());
+        std::atomic<int> first{0}, second{0};
+        std::thread a([&] { first = GetServerResolution(Record, &failed); });
+        std::thread b([&] { second = GetServerResolution(Record, &failed); });
+        EXPECT_EQ(DisconnectServer(), 0);
+        filler.join();
+        a.join();
+        b.join();
+        EXPECT_NE(first.load(), 0);
+        EXPECT_NE(second.load(), 0);
+        ASSERT_EQ(ConnectServer("127.0.0.1", server.port()), 0);
+        ASSERT_TRUE(server.Accept());
+    }
+    ASSERT_TRUE(server.SendMessage(vornmt::testing::InvokeText(
+        "resolution", "<object><property id=\"x\"><number>3</number></property>"
+                      "<property id=\"y\"><number>4</number></property></object>")));
+    ASSERT_TRUE(WaitUntil([&] { return kept.size() + failed.size() > 0; })) << "the answer reached no callback";
+    EXPECT_EQ(failed.size(), 0u) << "a failed query's callback was answered";
+    EXPECT_EQ(kept.size(), 1u) << "the pair stored before the failed queries is gone";
+    DisconnectServer();
+    vornmt::client::Library().registry.ExchangeResolution({nullptr, nullptr});
+    SetOnReceiveError(nullptr, nullptr);
+}
+
+}  // namespace
