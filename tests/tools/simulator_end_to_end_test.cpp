@@ -16,7 +16,7 @@
 #include "common/recording.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
-#include "simulator/gesture_codes.h"
+#include "simulator/gesture_sequence.h"
 #include "simulator/simulator_server.h"
 #include "simulator/wire_messages.h"
 #include "support/raw_client.h"

@@ -15,7 +15,7 @@
 #include "common/error_text.h"
 #include "common/recording.h"
 #include "common/stop_signal.h"
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 
 #include "common/recording.h"
 #include "common/stop_signal.h"
-#include "common/text_fields.h"
-#include "simulator/gesture_codes.h"
+#include "common/text_parsing.h"
+#include "simulator/gesture_sequence.h"
 #include "simulator/playback.h"
 #include "simulator/simulator_server.h"
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace vornmt::tools {
 namespace {

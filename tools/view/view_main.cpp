@@ -14,8 +14,8 @@
 
 #include "common/error_text.h"
 #include "common/stop_signal.h"
-#include "common/text_fields.h"
-#include "common/wire_events.h"
+#include "common/protocol.h"
+#include "common/text_parsing.h"
 #include "view/event_hub.h"
 #include "view/view_server.h"
 
