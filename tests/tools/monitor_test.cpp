@@ -138,6 +138,31 @@ TEST(Monitor, StopsAfterTheCountAndRecordsWhatItPrinted) {
     EXPECT_GE(frames, 1);
 }
 
+TEST(Monitor, PrintsControlCharactersOfTheDeviceTextEscapedAndRecordsThemAsSent) {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    // Set the operator's clipboard, clear the screen, and a C1 CSI (U+009B).
+    const std::string hostile = "dev\x1b]52;c;aGk=\x07\x1b[2J\xc2\x9b" "1m\x7f";
+    SimulatorOptions options = TapOptions(0, 1);
+    options.session.information.text = hostile;
+    SimulatorServer server;
+    ASSERT_EQ(server.Start(std::move(options)), 0);
+    const std::string recording_path = TempPath("recording.txt");
+    Outcome outcome = RunMonitor("--port " + std::to_string(server.port()) + " --count 1 --record '" +
+                                 recording_path + "'");
+    server.Stop();
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_NE(outcome.out.find("information 1 100 \"dev\\x1b]52;c;aGk=\\x07\\x1b[2J\\u009b1m\\x7f\""),
+              std::string::npos)
+        << outcome.out;
+    EXPECT_EQ(outcome.out.find_first_of("\x07\x1b\x7f"), std::string::npos) << outcome.out;
+    Recording recording;
+    std::string error;
+    ASSERT_TRUE(ParseRecording(Slurp(recording_path), &recording, &error)) << error;
+    ASSERT_EQ(recording.events.size(), 1u);
+    ASSERT_TRUE(std::holds_alternative<WireInformation>(recording.events[0].event));
+    EXPECT_EQ(std::get<WireInformation>(recording.events[0].event).text, hostile) << "a recording keeps the bytes";
+}
+
 TEST(Monitor, ServerGoingAwayEndsItWithStatusThree) {
     SKIP_WITHOUT_CHILD_PROCESSES();
     SimulatorServer server;
