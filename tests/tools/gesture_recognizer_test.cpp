@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "client/gesture_names.h"
-#include "simulator/gesture_codes.h"
+#include "simulator/gesture_sequence.h"
 #include "simulator/playback.h"
-#include "simulator/stream.h"
+#include "simulator/session_stream.h"
 
 namespace vornmt::tools {
 namespace {

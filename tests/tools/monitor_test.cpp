@@ -96,6 +96,20 @@ SimulatorOptions TapOptions(int loops, double speed) {
     return options;
 }
 
+// Runs the monitor with `arguments` against a simulator started with
+// `options`, recording into *recording.
+Outcome RunMonitorRecording(SimulatorOptions options, const std::string& arguments, Recording* recording) {
+    SimulatorServer server;
+    EXPECT_EQ(server.Start(std::move(options)), 0);
+    const std::string path = TempPath("recording.txt");
+    Outcome outcome =
+        RunMonitor("--port " + std::to_string(server.port()) + " " + arguments + " --record '" + path + "'");
+    server.Stop();
+    std::string error;
+    EXPECT_TRUE(ParseRecording(Slurp(path), recording, &error)) << error;
+    return outcome;
+}
+
 TEST(Monitor, RefusedConnectionIsExplainedAndExitsWithStatusOne) {
     SKIP_WITHOUT_CHILD_PROCESSES();
     const std::uint16_t port = UnusedPort();
@@ -116,26 +130,36 @@ TEST(Monitor, BadUsageExitsWithStatusTwo) {
 
 TEST(Monitor, StopsAfterTheCountAndRecordsWhatItPrinted) {
     SKIP_WITHOUT_CHILD_PROCESSES();
-    SimulatorServer server;
-    ASSERT_EQ(server.Start(TapOptions(0, 1)), 0);
-    const std::string recording_path = TempPath("recording.txt");
-    Outcome outcome = RunMonitor("--port " + std::to_string(server.port()) + " --count 12 --record '" +
-                                 recording_path + "'");
-    server.Stop();
+    Recording recording;
+    Outcome outcome = RunMonitorRecording(TapOptions(0, 1), "--count 12", &recording);
     EXPECT_EQ(outcome.status, 0) << outcome.err;
     EXPECT_NE(outcome.out.find("information 1 100 \"monitor test\""), std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find("resolution 1920x1080"), std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find("gesture TG_TOUCH_START (0)"), std::string::npos) << outcome.out;
     EXPECT_NE(outcome.out.find("frame 0 0: 1 point [1 1 960,540 30x30]"), std::string::npos) << outcome.out;
-
-    Recording recording;
-    std::string error;
-    ASSERT_TRUE(ParseRecording(Slurp(recording_path), &recording, &error)) << error;
     ASSERT_EQ(recording.events.size(), 12u);
     EXPECT_TRUE(std::holds_alternative<WireInformation>(recording.events[0].event));
     int frames = 0;
     for (const RecordedEvent& event : recording.events) frames += std::holds_alternative<WireFrame>(event.event);
     EXPECT_GE(frames, 1);
+}
+
+TEST(Monitor, PrintsControlCharactersOfTheDeviceTextEscapedAndRecordsThemAsSent) {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    // Set the operator's clipboard, clear the screen, and a C1 CSI (U+009B).
+    const std::string hostile = "dev\x1b]52;c;aGk=\x07\x1b[2J\xc2\x9b" "1m\x7f";
+    SimulatorOptions options = TapOptions(0, 1);
+    options.session.information.text = hostile;
+    Recording recording;
+    Outcome outcome = RunMonitorRecording(std::move(options), "--count 1", &recording);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_NE(outcome.out.find("information 1 100 \"dev\\x1b]52;c;aGk=\\x07\\x1b[2J\\u009b1m\\x7f\""),
+              std::string::npos)
+        << outcome.out;
+    EXPECT_EQ(outcome.out.find_first_of("\x07\x1b\x7f"), std::string::npos) << outcome.out;
+    ASSERT_EQ(recording.events.size(), 1u);
+    ASSERT_TRUE(std::holds_alternative<WireInformation>(recording.events[0].event));
+    EXPECT_EQ(std::get<WireInformation>(recording.events[0].event).text, hostile) << "a recording keeps the bytes";
 }
 
 TEST(Monitor, ServerGoingAwayEndsItWithStatusThree) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "simulator/scenario.h"
-#include "simulator/stream.h"
+#include "simulator/session_stream.h"
 
 namespace vornmt::tools::plot {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "simulator/stream.h"
+#include "simulator/session_stream.h"
 
 #if defined(_WIN32)
 #include <process.h>

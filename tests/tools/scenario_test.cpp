@@ -1,10 +1,11 @@
 #include "simulator/scenario.h"
 
+#include <VornMTClient.h>
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "simulator/gesture_codes.h"
+#include "simulator/gesture_sequence.h"
 
 namespace vornmt::tools {
 namespace {
@@ -127,7 +128,8 @@ TEST(BuiltinScenarios, AllParseAndDocumentAKnownGestureSequence) {
 TEST(GestureSequenceText, ExpandsRepetitionsAndRejectsUnknownNames) {
     std::vector<int> codes;
     ASSERT_TRUE(ExpandGestureSequence("TG_TOUCH_START TG_MOVE_RIGHT x3 TG_TOUCH_END", &codes));
-    EXPECT_EQ(codes, (std::vector<int>{kTgTouchStart, kTgMoveRight, kTgMoveRight, kTgMoveRight, kTgTouchEnd}));
+    using namespace Vorn_SDK_MultiTouch;
+    EXPECT_EQ(codes, (std::vector<int>{TG_TOUCH_START, TG_MOVE_RIGHT, TG_MOVE_RIGHT, TG_MOVE_RIGHT, TG_TOUCH_END}));
     EXPECT_FALSE(ExpandGestureSequence("TG_TOUCH_START TG_WAVE", &codes));
     EXPECT_FALSE(ExpandGestureSequence("x2 TG_DOWN", &codes));
     EXPECT_FALSE(ExpandGestureSequence("TG_DOWN x0", &codes));

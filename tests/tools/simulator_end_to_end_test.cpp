@@ -4,7 +4,6 @@
 #include <VornMTClient.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -15,10 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include "common/event_text.h"
 #include "common/recording.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
-#include "simulator/gesture_codes.h"
+#include "simulator/gesture_sequence.h"
 #include "simulator/simulator_server.h"
 #include "simulator/wire_messages.h"
 #include "support/raw_client.h"
@@ -60,11 +60,7 @@ struct Delivered {
 
 void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
-    WireFrame frame{value_0, value_1, {}};
-    for (int32_t i = 0; i < count; ++i) {
-        const TouchPoint& p = points[i];
-        frame.points.push_back(WirePoint{p.code_0, p.code_1, p.x, p.y, p.aux_0, p.aux_1});
-    }
+    WireFrame frame = FrameOf(value_0, value_1, count, points);
     std::lock_guard<std::mutex> hold(delivered->mutex);
     delivered->frames.push_back(frame);
     delivered->frame_arrivals.push_back(Clock::now());
@@ -73,8 +69,7 @@ void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* 
 
 void OnGesture(const TouchGesture* gesture, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
-    const int count = std::min<int>(gesture->param_count, MAX_GESTURE_PARAMS);
-    WireGesture wire{gesture->code, std::vector<double>(gesture->params, gesture->params + count)};
+    WireGesture wire = GestureOf(*gesture);
     std::lock_guard<std::mutex> hold(delivered->mutex);
     delivered->gestures.push_back(wire);
     delivered->Add(wire);
@@ -82,7 +77,7 @@ void OnGesture(const TouchGesture* gesture, void* data) {
 
 void OnInformation(const TouchDeviceInfo* info, void* data) {
     auto* delivered = static_cast<Delivered*>(data);
-    WireInformation wire{info->info_value_0, info->info_value_1, info->info_text};
+    WireInformation wire = InformationOf(*info);
     std::lock_guard<std::mutex> hold(delivered->mutex);
     delivered->information.push_back(wire);
     delivered->Add(wire);
@@ -161,11 +156,7 @@ bool ReadWireFrame(RawClient& client, WireFrame* frame) {
     transport::InboundEvent event;
     transport::PointBuffer points;
     if (!client.ReadFrame(&event, &points)) return false;
-    *frame = WireFrame{event.frame_value_0, event.frame_value_1, {}};
-    for (int i = 0; i < event.point_count; ++i) {
-        const TouchPoint& p = points.points[i];
-        frame->points.push_back(WirePoint{p.code_0, p.code_1, p.x, p.y, p.aux_0, p.aux_1});
-    }
+    *frame = FrameOf(event.frame_value_0, event.frame_value_1, event.point_count, points.points);
     return true;
 }
 
@@ -416,6 +407,13 @@ TEST_F(SimulatorEndToEnd, MisbehavingClientsNeitherStopTheSimulatorNorDisturbOth
     ASSERT_TRUE(confused.SendMessage(Request("say_hello", "")));
     EXPECT_TRUE(log_.WaitForLineContaining("client 3: ignored a message of 15 bytes that is not an invoke document"));
     EXPECT_TRUE(log_.WaitForLineContaining("client 3: ignored the unknown message 'say_hello'"));
+    // Names and keys that would retitle the window and clear the screen are
+    // logged escaped, and so is a C1 CSI (U+009B) in a string.
+    ASSERT_TRUE(confused.SendMessage(Request("\x1b]0;owned\x07", "")));
+    ASSERT_TRUE(confused.SendMessage(Request("send_threshold", "<object><property id=\"k\x1b[2J\"><string>"
+                                                               "\xc2\x9b" "1m</string></property></object>")));
+    EXPECT_TRUE(log_.WaitForLineContaining("client 3: ignored the unknown message '\\x1b]0;owned\\x07'"));
+    EXPECT_TRUE(log_.WaitForLineContaining("client 3: send_threshold k\\x1b[2J=\"\\u009b1m\""));
     RawClient flood;
     ASSERT_TRUE(flood.Connect(server_->port()));
     flood.Send(std::string(kMaxRequestBytes + 4096, 'x'));

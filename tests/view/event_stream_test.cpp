@@ -85,7 +85,7 @@ TEST(EventHub, LatePageStartsFromTheSnapshot) {
     const std::string out = Drain(&hub, page);
     const std::vector<std::string> in_order = {
         "\"type\":\"hello\"", "\"state\":\"connected\"", "\"text\":\"device\"", "\"x\":1920,\"y\":1080",
-        "\"name\":\"socket error: connection reset\"", "\"name\":\"TG_6\"", "\"name\":\"TG_24\"",
+        "\"number\":\"10054\",\"text\":\"connection reset\"", "\"name\":\"TG_6\"", "\"name\":\"TG_24\"",
         "\"name\":\"TG_LAST\"",
         "\"v0\":8,\"v1\":80,"};
     std::size_t at = 0;

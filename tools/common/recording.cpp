@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace vornmt::tools {
 

@@ -11,7 +11,7 @@
 
 #include <VornMTClient.h>
 
-#include "common/wire_events.h"
+#include "common/protocol.h"
 
 namespace vornmt::tools {
 

@@ -3,7 +3,6 @@
 // vornmt-sim --replay. Built on the public API only.
 #include <VornMTClient.h>
 
-#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
@@ -12,17 +11,16 @@
 #include <mutex>
 #include <string>
 
-#include "common/error_text.h"
+#include "common/event_text.h"
 #include "common/recording.h"
 #include "common/stop_signal.h"
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace {
 
 using namespace Vorn_SDK_MultiTouch;
-using vornmt::tools::ErrorName;
 using vornmt::tools::RecordedEvent;
-using vornmt::tools::SocketErrorText;
+using vornmt::tools::StatusWithNumber;
 using Clock = std::chrono::steady_clock;
 
 
@@ -109,63 +107,40 @@ struct Monitor {
 
 Monitor* monitor = nullptr;  // set before any callback can run
 
-std::string ErrorLine(int code) {
-    return "error " + vornmt::tools::ErrorNumber(code) + " " + vornmt::tools::ErrorName(code);
-}
-
 void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void*) {
-    vornmt::tools::WireFrame frame{value_0, value_1, {}};
-    std::string line = "frame " + std::to_string(value_0) + " " + std::to_string(value_1) + ": " +
-                       std::to_string(count) + (count == 1 ? " point" : " points");
-    for (int32_t i = 0; i < count; ++i) {
-        const TouchPoint& p = points[i];
-        frame.points.push_back(vornmt::tools::WirePoint{p.code_0, p.code_1, p.x, p.y, p.aux_0, p.aux_1});
-        line += " [" + std::to_string(p.code_0) + " " + std::to_string(p.code_1) + " " + std::to_string(p.x) + "," +
-                std::to_string(p.y) + " " + std::to_string(p.aux_0) + "x" + std::to_string(p.aux_1) + "]";
+    vornmt::tools::WireFrame frame = vornmt::tools::FrameOf(value_0, value_1, count, points);
+    if (!monitor->Take(monitor->options.print_frames ? vornmt::tools::FrameLine(frame) : std::string(),
+                       &monitor->frames)) {
+        return;
     }
-    if (!monitor->Take(monitor->options.print_frames ? line : std::string(), &monitor->frames)) return;
     monitor->Record(RecordedEvent{monitor->ElapsedMs(), std::move(frame)});
 }
 
 void OnGesture(const TouchGesture* gesture, void*) {
-    vornmt::tools::WireGesture wire{gesture->code, {}};
-    const int params = std::min<int>(gesture->param_count, MAX_GESTURE_PARAMS);
-    const char* name = GetGestureName(gesture);
-    std::string line = "gesture " + std::string(name && *name ? name : "(unnamed)") + " (" +
-                       std::to_string(gesture->code) + ")";
-    for (int i = 0; i < params; ++i) {
-        wire.params.push_back(gesture->params[i]);
-        char text[48];
-        std::snprintf(text, sizeof text, " %g", gesture->params[i]);
-        line += text;
-    }
-    if (!monitor->Take(line, &monitor->gestures)) return;
+    vornmt::tools::WireGesture wire = vornmt::tools::GestureOf(*gesture);
+    if (!monitor->Take(vornmt::tools::GestureLine(wire), &monitor->gestures)) return;
     monitor->Record(RecordedEvent{monitor->ElapsedMs(), std::move(wire)});
 }
 
 void OnDeviceInfo(const TouchDeviceInfo* info, void*) {
-    std::string text(info->info_text, strnlen(info->info_text, sizeof info->info_text));
-    if (!monitor->Take("information " + std::to_string(info->info_value_0) + " " +
-                           std::to_string(info->info_value_1) + " \"" + text + "\"",
-                       nullptr)) {
-        return;
-    }
-    monitor->Record(RecordedEvent{monitor->ElapsedMs(),
-                                  vornmt::tools::WireInformation{info->info_value_0, info->info_value_1, text}});
+    vornmt::tools::WireInformation wire = vornmt::tools::InformationOf(*info);
+    if (!monitor->Take(vornmt::tools::InformationLine(wire), nullptr)) return;
+    monitor->Record(RecordedEvent{monitor->ElapsedMs(), std::move(wire)});
 }
 
 void OnResolution(int32_t x, int32_t y, void*) {
-    if (!monitor->Take("resolution " + std::to_string(x) + "x" + std::to_string(y), nullptr)) return;
-    monitor->Record(RecordedEvent{monitor->ElapsedMs(), vornmt::tools::WireResolution{x, y}});
+    const vornmt::tools::WireResolution wire{x, y};
+    if (!monitor->Take(vornmt::tools::ResolutionLine(wire), nullptr)) return;
+    monitor->Record(RecordedEvent{monitor->ElapsedMs(), wire});
 }
 
-void OnError(int32_t code, void*) { monitor->Take(ErrorLine(code), &monitor->errors); }
+void OnError(int32_t code, void*) { monitor->Take(vornmt::tools::ErrorLine(code), &monitor->errors); }
 
 void OnServerBreak(void*, void*) {
     std::lock_guard<std::mutex> hold(monitor->mutex);
     monitor->server_gone = true;
     if (!monitor->options.quiet) {
-        std::printf("[%8.3f] server break: the server closed or reset the connection\n", monitor->ElapsedMs() / 1000);
+        std::printf("[%8.3f] %s\n", monitor->ElapsedMs() / 1000, vornmt::tools::ServerBreakLine().c_str());
         std::fflush(stdout);
     }
     monitor->changed.notify_all();
@@ -235,7 +210,7 @@ int ParseOptions(int argc, char** argv, Options* options) {
 }
 
 int FailedRequest(const char* what, int status) {
-    std::fprintf(stderr, "vornmt-monitor: %s failed: %s (%d)\n", what, ErrorName(status).c_str(), status);
+    std::fprintf(stderr, "vornmt-monitor: %s failed: %s\n", what, StatusWithNumber(status).c_str());
     DisconnectServer();
     return kExitFailed;
 }
@@ -273,9 +248,8 @@ int Run(int argc, char** argv) {
     state.connected_at = Clock::now();
     int status = ConnectServer(options.address.c_str(), options.port);
     if (status != ERR_NONE) {
-        const char* text = SocketErrorText(status);
-        std::fprintf(stderr, "vornmt-monitor: cannot connect to %s:%d: %s (%d)\n", options.address.c_str(),
-                     options.port, text ? text : ErrorName(status).c_str(), status);
+        std::fprintf(stderr, "vornmt-monitor: cannot connect to %s:%d: %s\n", options.address.c_str(), options.port,
+                     StatusWithNumber(status).c_str());
         vornmt::tools::RemoveStopHandler();
         return kExitFailed;
     }

@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace vornmt::tools::plot {
 namespace {

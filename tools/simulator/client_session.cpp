@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/event_text.h"
 #include "platform/send_all.h"
 #include "simulator/wire_messages.h"
 
@@ -9,7 +10,7 @@ namespace vornmt::tools {
 namespace {
 
 std::string SocketFailure(const char* what, int error) {
-    return std::string(what) + " failed (Windows Sockets error " + std::to_string(error) + ")";
+    return std::string(what) + " failed: " + StatusWithNumber(error);
 }
 
 }  // namespace
@@ -19,7 +20,8 @@ ClientSession::ClientSession(int number, platform::SocketHandle socket, const Se
     : number_(number), socket_(socket), settings_(settings), stop_(stop), log_(std::move(log)) {}
 
 void ClientSession::Log(const std::string& line) const {
-    if (log_) log_("client " + std::to_string(number_) + ": " + line);
+    // The line may quote what the client sent: request names, keys, strings.
+    if (log_) log_("client " + std::to_string(number_) + ": " + PrintableText(line));
 }
 
 std::string ClientSession::Run() {

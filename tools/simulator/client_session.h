@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "common/wire_events.h"
+#include "common/protocol.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
-#include "simulator/stream.h"
+#include "simulator/session_stream.h"
 #include "transport/message_framer.h"
 
 namespace vornmt::tools {

@@ -1,13 +1,24 @@
 #include "simulator/gesture_recognizer.h"
 
+#include <VornMTClient.h>
+
 #include <algorithm>
 #include <cmath>
 
-#include "simulator/gesture_codes.h"
 #include "simulator/playback.h"
 
 namespace vornmt::tools {
 namespace {
+
+using namespace Vorn_SDK_MultiTouch;
+
+// DirectionSteps::Emit adds 0 to 3 to a family's "right" code.
+static_assert(TG_MOVE_UP == TG_MOVE_RIGHT + 1 && TG_MOVE_LEFT == TG_MOVE_RIGHT + 2 &&
+                  TG_MOVE_DOWN == TG_MOVE_RIGHT + 3,
+              "single-finger directions follow right, up, left, down");
+static_assert(TG_MULTI_MOVE_UP == TG_MULTI_MOVE_RIGHT + 1 && TG_MULTI_MOVE_LEFT == TG_MULTI_MOVE_RIGHT + 2 &&
+                  TG_MULTI_MOVE_DOWN == TG_MULTI_MOVE_RIGHT + 3,
+              "multi-finger directions follow right, up, left, down");
 
 constexpr double kPi = 3.14159265358979323846;
 
@@ -60,7 +71,7 @@ std::vector<WireGesture> GestureRecognizer::OnFrame(const WireFrame& frame, doub
         touching_ = true;
         touch_start_ms_ = time_ms;
         mode_ = Mode::kIdle;
-        out.push_back(WireGesture{kTgTouchStart, {static_cast<double>(contacts.size())}});
+        out.push_back(WireGesture{TG_TOUCH_START, {static_cast<double>(contacts.size())}});
     }
     // The gesture under way sees this frame's positions before a finger
     // that joins can end it.
@@ -73,7 +84,7 @@ std::vector<WireGesture> GestureRecognizer::OnFrame(const WireFrame& frame, doub
         if (lifting.count(id) == 0) last_seen_[id] = spot;
     }
     if (last_seen_.empty()) {
-        out.push_back(WireGesture{kTgTouchEnd, {time_ms - touch_start_ms_}});
+        out.push_back(WireGesture{TG_TOUCH_END, {time_ms - touch_start_ms_}});
         touching_ = false;
         mode_ = Mode::kIdle;
     }
@@ -89,7 +100,7 @@ void GestureRecognizer::Begin(const std::map<int, Spot>& contacts, double time_m
         down_ms_ = time_ms;
         moved_ = false;
         single_steps_.reference = down_at_;
-        out->push_back(WireGesture{kTgDown, {down_at_.x, down_at_.y}});
+        out->push_back(WireGesture{TG_DOWN, {down_at_.x, down_at_.y}});
         return;
     }
     if ((mode_ == Mode::kIdle || mode_ == Mode::kSingle) && count == 2) {
@@ -114,7 +125,7 @@ void GestureRecognizer::Begin(const std::map<int, Spot>& contacts, double time_m
         multi_centre_ = multi_start_;
         multi_moved_ = false;
         multi_steps_.reference = multi_start_;
-        out->push_back(WireGesture{kTgMultiDown, {static_cast<double>(count), multi_start_.x, multi_start_.y}});
+        out->push_back(WireGesture{TG_MULTI_DOWN, {static_cast<double>(count), multi_start_.x, multi_start_.y}});
     }
 }
 
@@ -125,9 +136,9 @@ void GestureRecognizer::Update(const std::map<int, Spot>& contacts, std::vector<
         Spot now = finger->second;
         if (!moved_ && Distance(now, down_at_) > kMoveStartPx) {
             moved_ = true;
-            out->push_back(WireGesture{kTgMove, {now.x, now.y}});
+            out->push_back(WireGesture{TG_MOVE, {now.x, now.y}});
         }
-        single_steps_.Emit(now, kTgMoveRight, {now.x, now.y}, out);
+        single_steps_.Emit(now, TG_MOVE_RIGHT, {now.x, now.y}, out);
         return;
     }
     if (mode_ == Mode::kPair) {
@@ -142,32 +153,32 @@ void GestureRecognizer::Update(const std::map<int, Spot>& contacts, std::vector<
             if (std::fabs(spread) >= kSplitStartPx) {
                 pair_kind_ = PairKind::kSplit;
                 pair_reference_ = pair_start_distance_ + (spread > 0 ? kSplitStartPx : -kSplitStartPx);
-                out->push_back(WireGesture{kTgSplitStart, {pair_centre_.x, pair_centre_.y, pair_distance_, scale}});
+                out->push_back(WireGesture{TG_SPLIT_START, {pair_centre_.x, pair_centre_.y, pair_distance_, scale}});
             } else if (std::fabs(pair_turned_) >= kRotateStartDegrees) {
                 pair_kind_ = PairKind::kRotate;
                 pair_reference_ = pair_turned_ > 0 ? kRotateStartDegrees : -kRotateStartDegrees;
-                out->push_back(WireGesture{kTgRotateStart, {pair_centre_.x, pair_centre_.y, pair_turned_}});
+                out->push_back(WireGesture{TG_ROTATE_START, {pair_centre_.x, pair_centre_.y, pair_turned_}});
             }
         }
         if (pair_kind_ == PairKind::kSplit) {
             const std::vector<double> params{pair_centre_.x, pair_centre_.y, pair_distance_, scale};
             while (pair_distance_ - pair_reference_ >= kSplitStepPx) {
                 pair_reference_ += kSplitStepPx;
-                out->push_back(WireGesture{kTgSplitApart, params});
+                out->push_back(WireGesture{TG_SPLIT_APART, params});
             }
             while (pair_reference_ - pair_distance_ >= kSplitStepPx) {
                 pair_reference_ -= kSplitStepPx;
-                out->push_back(WireGesture{kTgSplitClose, params});
+                out->push_back(WireGesture{TG_SPLIT_CLOSE, params});
             }
         } else if (pair_kind_ == PairKind::kRotate) {
             const std::vector<double> params{pair_centre_.x, pair_centre_.y, pair_turned_};
             while (pair_turned_ - pair_reference_ >= kRotateStepDegrees) {
                 pair_reference_ += kRotateStepDegrees;
-                out->push_back(WireGesture{kTgRotateClock, params});
+                out->push_back(WireGesture{TG_ROTATE_CLOCK, params});
             }
             while (pair_reference_ - pair_turned_ >= kRotateStepDegrees) {
                 pair_reference_ -= kRotateStepDegrees;
-                out->push_back(WireGesture{kTgRotateAnticlock, params});
+                out->push_back(WireGesture{TG_ROTATE_ANTICLOCK, params});
             }
         }
         return;
@@ -177,9 +188,9 @@ void GestureRecognizer::Update(const std::map<int, Spot>& contacts, std::vector<
         const std::vector<double> params{static_cast<double>(multi_ids_.size()), multi_centre_.x, multi_centre_.y};
         if (!multi_moved_ && Distance(multi_centre_, multi_start_) > kMoveStartPx) {
             multi_moved_ = true;
-            out->push_back(WireGesture{kTgMultiMove, params});
+            out->push_back(WireGesture{TG_MULTI_MOVE, params});
         }
-        multi_steps_.Emit(multi_centre_, kTgMultiMoveRight, params, out);
+        multi_steps_.Emit(multi_centre_, TG_MULTI_MOVE_RIGHT, params, out);
     }
 }
 
@@ -189,17 +200,17 @@ void GestureRecognizer::Lift(const std::map<int, Spot>& lifting, double time_ms,
         auto finger = lifting.find(single_id_);
         if (finger == lifting.end()) return;
         Spot at = finger->second;
-        out->push_back(WireGesture{kTgUp, {at.x, at.y}});
+        out->push_back(WireGesture{TG_UP, {at.x, at.y}});
         if (!moved_ && time_ms - down_ms_ <= kClickMaxMs) {
             if (click_pending_ && down_ms_ - click_up_ms_ <= kDoubleClickGapMs &&
                 Distance(down_at_, click_at_) <= kDoubleClickSlopPx) {
                 click_pending_ = false;
-                out->push_back(WireGesture{kTgDoubleClick, {at.x, at.y}});
+                out->push_back(WireGesture{TG_DB_CLICK, {at.x, at.y}});
             } else {
                 click_pending_ = true;
                 click_at_ = down_at_;
                 click_up_ms_ = time_ms;
-                out->push_back(WireGesture{kTgClick, {at.x, at.y}});
+                out->push_back(WireGesture{TG_CLICK, {at.x, at.y}});
             }
         } else {
             click_pending_ = false;
@@ -212,7 +223,7 @@ void GestureRecognizer::Lift(const std::map<int, Spot>& lifting, double time_ms,
         }
     } else if (mode_ == Mode::kMulti) {
         if (std::any_of(multi_ids_.begin(), multi_ids_.end(), lifts)) {
-            out->push_back(WireGesture{kTgMultiUp, {static_cast<double>(multi_ids_.size()), multi_centre_.x,
+            out->push_back(WireGesture{TG_MULTI_UP, {static_cast<double>(multi_ids_.size()), multi_centre_.x,
                                                     multi_centre_.y}});
             mode_ = Mode::kDone;
         }
@@ -222,9 +233,9 @@ void GestureRecognizer::Lift(const std::map<int, Spot>& lifting, double time_ms,
 void GestureRecognizer::FinishPair(std::vector<WireGesture>* out) {
     const double scale = pair_start_distance_ > 0 ? pair_distance_ / pair_start_distance_ : 0;
     if (pair_kind_ == PairKind::kSplit) {
-        out->push_back(WireGesture{kTgSplitEnd, {pair_centre_.x, pair_centre_.y, pair_distance_, scale}});
+        out->push_back(WireGesture{TG_SPLIT_END, {pair_centre_.x, pair_centre_.y, pair_distance_, scale}});
     } else if (pair_kind_ == PairKind::kRotate) {
-        out->push_back(WireGesture{kTgRotateEnd, {pair_centre_.x, pair_centre_.y, pair_turned_}});
+        out->push_back(WireGesture{TG_ROTATE_END, {pair_centre_.x, pair_centre_.y, pair_turned_}});
     }
     pair_kind_ = PairKind::kUndecided;
 }

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "common/wire_events.h"
+#include "common/protocol.h"
 
 namespace vornmt::tools {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "common/wire_events.h"
+#include "common/protocol.h"
 #include "simulator/scenario.h"
 
 namespace vornmt::tools {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <map>
 
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace vornmt::tools {
 namespace {

@@ -10,10 +10,10 @@
 #include <mutex>
 #include <string>
 
+#include "common/event_text.h"
 #include "common/recording.h"
 #include "common/stop_signal.h"
-#include "common/text_fields.h"
-#include "simulator/gesture_codes.h"
+#include "common/text_parsing.h"
 #include "simulator/playback.h"
 #include "simulator/simulator_server.h"
 
@@ -232,8 +232,8 @@ int Run(int argc, char** argv) {
     int status = server.Start(options);
     if (status != 0) {
         RemoveStopHandler();
-        std::fprintf(stderr, "vornmt-sim: cannot listen on 127.0.0.1:%d: %s (%d)\n", arguments.port,
-                     status == 10048 ? "the port is in use" : "socket error", status);
+        std::fprintf(stderr, "vornmt-sim: cannot listen on 127.0.0.1:%d: %s\n", arguments.port,
+                     StatusWithNumber(status).c_str());
         return 1;
     }
     const std::string loops =

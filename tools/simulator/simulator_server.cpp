@@ -4,6 +4,8 @@
 #include <chrono>
 #include <system_error>
 
+#include "common/event_text.h"
+
 namespace vornmt::tools {
 
 SimulatorServer::~SimulatorServer() { Stop(); }
@@ -82,13 +84,13 @@ void SimulatorServer::AcceptLoop() {
         platform::WaitResult ready = platform::WaitReadable(listener_, stop_, -1, &error);
         if (ready == platform::WaitResult::kWoken) return;
         if (ready == platform::WaitResult::kFailed) {
-            Log("waiting for clients failed (Windows Sockets error " + std::to_string(error) + "); no new clients");
+            Log("waiting for clients failed: " + StatusWithNumber(error) + "; no new clients");
             return;
         }
         if (ready != platform::WaitResult::kReadable) continue;
         platform::SocketHandle client = platform::AcceptClient(listener_, &error);
         if (client == platform::kInvalidSocket) {
-            Log("accepting a client failed (Windows Sockets error " + std::to_string(error) + ")");
+            Log("accepting a client failed: " + StatusWithNumber(error));
             // The listener stays readable while, say, no descriptor is
             // free: pause rather than spin. A stop is seen at the next wait.
             std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -2,9 +2,8 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
 
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace vornmt::tools {
 namespace {
@@ -20,19 +19,12 @@ Value GestureParameter(double value) {
     return Value(value);
 }
 
+// Control characters are left to the log's PrintableText.
 std::string Quoted(const std::string& text) {
     std::string quoted = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            quoted += '\\';
-            quoted += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\x%02x", c);
-            quoted += escape;
-        } else {
-            quoted += static_cast<char>(c);
-        }
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
     }
     return quoted + "\"";
 }

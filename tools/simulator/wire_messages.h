@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/wire_events.h"
+#include "common/protocol.h"
 #include "message/invoke.h"
 
 namespace vornmt::tools {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/error_text.h"
+#include "common/event_text.h"
 #include "view/json_text.h"
 
 namespace vornmt::tools::view {
@@ -143,9 +143,8 @@ void EventHub::PublishError(int code) {
     std::lock_guard<std::mutex> hold(mutex_);
     std::string text = Header("error", ++errors_);
     AppendField(&text, "code", code);
-    AppendField(&text, "number", ErrorNumber(code));
-    AppendField(&text, "name", ErrorName(code));
-    AppendField(&text, "meaning", ErrorMeaning(code));
+    AppendField(&text, "number", StatusNumber(code));
+    AppendField(&text, "text", std::string(GetStatusText(code)));
     EventText event = Finish(&text);
     Remember(&error_history_, event, kSnapshotErrors);
     Publish_locked(std::move(event), false);

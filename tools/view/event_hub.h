@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "common/wire_events.h"
+#include "common/protocol.h"
 #include "view/page_backlog.h"
 
 namespace vornmt::tools::view {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace vornmt::tools::view {
 void AppendJsonString(std::string* out, std::string_view text) {

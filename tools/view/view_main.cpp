@@ -8,15 +8,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "common/error_text.h"
+#include "common/event_text.h"
+#include "common/protocol.h"
 #include "common/stop_signal.h"
-#include "common/text_fields.h"
-#include "common/wire_events.h"
+#include "common/text_parsing.h"
 #include "view/event_hub.h"
 #include "view/view_server.h"
 
@@ -80,26 +79,16 @@ struct View {
 View* view = nullptr;  // set before any callback can run
 
 void OnFrame(int32_t value_0, int32_t value_1, int32_t count, const TouchPoint* points, void*) {
-    std::vector<vornmt::tools::WirePoint> wire;
-    wire.reserve(static_cast<std::size_t>(count));
-    for (int32_t i = 0; i < count; ++i) {
-        const TouchPoint& p = points[i];
-        wire.push_back(vornmt::tools::WirePoint{p.code_0, p.code_1, p.x, p.y, p.aux_0, p.aux_1});
-    }
-    view->hub.PublishFrame(value_0, value_1, wire);
+    view->hub.PublishFrame(value_0, value_1, vornmt::tools::FrameOf(value_0, value_1, count, points).points);
 }
 
 void OnGesture(const TouchGesture* gesture, void*) {
-    const int count = std::min<int>(gesture->param_count, MAX_GESTURE_PARAMS);
-    const char* name = GetGestureName(gesture);
-    view->hub.PublishGesture(gesture->code, name ? name : "",
-                             std::vector<double>(gesture->params, gesture->params + count));
+    const vornmt::tools::WireGesture wire = vornmt::tools::GestureOf(*gesture);
+    view->hub.PublishGesture(wire.code, vornmt::tools::GestureName(wire.code), wire.params);
 }
 
 void OnDeviceInfo(const TouchDeviceInfo* info, void*) {
-    view->hub.PublishInformation(vornmt::tools::WireInformation{
-        info->info_value_0, info->info_value_1,
-        std::string(info->info_text, strnlen(info->info_text, sizeof info->info_text))});
+    view->hub.PublishInformation(vornmt::tools::InformationOf(*info));
 }
 
 void OnResolution(int32_t x, int32_t y, void*) { view->hub.PublishResolution(x, y); }
@@ -156,11 +145,6 @@ int ParseOptions(int argc, char** argv, Options* options) {
     return -1;
 }
 
-std::string StatusText(int status) {
-    const char* text = vornmt::tools::SocketErrorText(status);
-    return (text ? std::string(text) : vornmt::tools::ErrorName(status)) + " (" + std::to_string(status) + ")";
-}
-
 class Session {
 public:
     Session(const Options& options, Clock::time_point deadline)
@@ -191,11 +175,11 @@ public:
                 DisconnectServer();
                 if (status == kAddressNotValid) {
                     std::fprintf(stderr, "vornmt-view: cannot connect to %s: %s\n", server_.c_str(),
-                                 StatusText(status).c_str());
+                                 vornmt::tools::StatusWithNumber(status).c_str());
                     return kExitFailed;
                 }
                 ++failures;
-                detail = StatusText(status);
+                detail = vornmt::tools::StatusWithNumber(status);
             }
             Report(ConnectionState::kReconnecting, failures + 1, retry_ms, detail);
             if (!Pause(retry_ms)) break;
@@ -275,7 +259,7 @@ int Run(int argc, char** argv) {
 
     vornmt::tools::view::ViewServer server(&state.hub, [quiet = options.quiet](const std::string& line) {
         if (quiet) return;
-        std::printf("vornmt-view: %s\n", line.c_str());
+        std::printf("vornmt-view: %s\n", vornmt::tools::PrintableText(line).c_str());
         std::fflush(stdout);
     });
     std::string error;

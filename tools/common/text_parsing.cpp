@@ -1,4 +1,4 @@
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 #include <charconv>
 #include <cmath>

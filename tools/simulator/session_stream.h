@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/recording.h"
-#include "common/wire_events.h"
+#include "common/protocol.h"
 #include "simulator/scenario.h"
 
 namespace vornmt::tools {

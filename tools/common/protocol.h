@@ -1,6 +1,7 @@
-// The inbound messages of the protocol as plain data, without the library's
-// value model: what the simulator plays and what a recording holds. Numbers
-// are kept as the server sends them; nothing here interprets them.
+// The protocol as the tools share it: the server's default port, and the
+// inbound messages as plain data, without the library's value model (what
+// the simulator plays and what a recording holds). Numbers are kept as the
+// server sends them; nothing here interprets them.
 #pragma once
 
 #include <string>

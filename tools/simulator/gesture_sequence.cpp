@@ -1,7 +1,7 @@
-#include "simulator/gesture_codes.h"
+#include "simulator/gesture_sequence.h"
 
 #include "client/gesture_names.h"
-#include "common/text_fields.h"
+#include "common/text_parsing.h"
 
 namespace vornmt::tools {
 bool ExpandGestureSequence(const std::string& text, std::vector<int>* codes) {

@@ -1,4 +1,4 @@
-#include "common/wire_events.h"
+#include "common/protocol.h"
 
 namespace vornmt::tools {
 

@@ -1,4 +1,4 @@
-#include "simulator/stream.h"
+#include "simulator/session_stream.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
-// Small helpers for the tools' line-based text formats: splitting a line into
-// fields and strict, locale-independent number conversions.
+// Reading the tools' text: command-line options, the fields and lines of
+// their line-based formats, and strict, locale-independent numbers.
 #pragma once
 
 #include <string>
