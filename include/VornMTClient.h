@@ -412,14 +412,14 @@ VORNMT_API int32_t VORNMT_CALL SendThreshold(int32_t move_threshold);
 /* Tells the server the resolution of the raw data it is to report. */
 VORNMT_API int32_t VORNMT_CALL SetRawDataResolution(int32_t x, int32_t y);
 
-/* Asks the server for its resolution. Once the query is sent, callback (null
- * drops the answer) and user_data are stored and receive every later
- * "resolution" message, on the dispatch thread (an answer routed in the
- * moment between the send and the store still reaches the earlier pair). A
- * call whose send fails stores nothing, whatever other threads query
- * meanwhile: the earlier pair stays, and the failed pair is never called.
+/* Asks the server for its resolution. callback (null drops the answer) and
+ * user_data are stored before the query is sent and receive this and every
+ * later "resolution" message, on the dispatch thread. If the send fails, the
+ * slot holds what it would hold had this call not been made, whatever other
+ * threads query meanwhile, and the failed pair is not called after the call
+ * has returned (while it runs, an answer to an earlier query may reach it).
  * Like a setter, called outside a callback it returns once a running call of
- * the earlier pair has ended. */
+ * a replaced pair has ended. */
 VORNMT_API int32_t VORNMT_CALL GetServerResolution(Vorn_SDK_MultiTouch::ResolutionCallback callback,
                                                    void* user_data);
 

@@ -71,9 +71,38 @@ ResolutionTarget CallbackRegistry::ExchangeResolution(ResolutionTarget target) {
         previous = {resolution_.callback, resolution_.user_data};
         resolution_.callback = target.callback;
         resolution_.user_data = target.user_data;
+        resolution_queries_.Reset();
     }
     if (callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
     return previous;
+}
+
+std::uint64_t CallbackRegistry::BeginResolutionQuery(ResolutionTarget target) {
+    std::uint64_t ticket = 0;
+    {
+        platform::LockGuard pair(resolution_.pair_lock);
+        ticket = resolution_queries_.Begin(target, {resolution_.callback, resolution_.user_data});
+        resolution_.callback = target.callback;
+        resolution_.user_data = target.user_data;
+    }
+    if (callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
+    return ticket;
+}
+
+void CallbackRegistry::EndResolutionQuery(std::uint64_t ticket, bool sent) {
+    bool replaced = false;
+    {
+        platform::LockGuard pair(resolution_.pair_lock);
+        ResolutionTarget now{nullptr, nullptr};
+        if (resolution_queries_.End(ticket, sent, &now)) {
+            replaced = now.callback != resolution_.callback || now.user_data != resolution_.user_data;
+            resolution_.callback = now.callback;
+            resolution_.user_data = now.user_data;
+        }
+    }
+    // A failed query's pair may be running an earlier query's answer: its
+    // call returns only once that call has ended, so its user_data is free.
+    if (replaced && callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
 }
 
 // Every exception is caught, not only the standard family: one escaping a

@@ -10,6 +10,7 @@
 #include <VornMTClient.h>
 
 #include "platform/lock.h"
+#include "requests/resolution_ledger.h"
 #include "requests/resolution_slot.h"
 #include "transport/inbound_event.h"
 
@@ -47,6 +48,8 @@ public:
     // The resolution slot is filled by the resolution query; like a setter,
     // outside a callback it returns once a running call of the old pair ended.
     ResolutionTarget ExchangeResolution(ResolutionTarget target) override;
+    std::uint64_t BeginResolutionQuery(ResolutionTarget target) override;
+    void EndResolutionQuery(std::uint64_t ticket, bool sent) override;
 
     // Guarded deliveries: call the slot's callback, if any, under its lock. An
     // exception out of the callback is reported as ERR_CALLBACK_EXCEPTION once
@@ -77,6 +80,7 @@ private:
     CallbackSlot<mt::ServerBreakCallback> server_break_;
     CallbackSlot<mt::ErrorCallback> error_;
     CallbackSlot<mt::ResolutionCallback> resolution_;
+    requests::ResolutionLedger resolution_queries_;  // under resolution_.pair_lock
     CallbackSlot<mt::DeviceInfoCallback> device_info_;
 };
 

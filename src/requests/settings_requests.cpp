@@ -29,15 +29,12 @@ int SetRawDataResolution(const OutboundSocket& target, int x, int y) {
 }
 
 int GetServerResolution(const OutboundSocket& target, ResolutionSlot& slot, ResolutionTarget callback) {
-    // Stored only once the query is out: a query that failed never touches
-    // the slot, however many others run, fail or succeed meanwhile, so its
-    // callback is never called. Storing first and putting the earlier pair
-    // back after a failure would let the failed pair be answered during the
-    // send, and two failing queries would put back each other's pairs. The
-    // slot lock is taken after the send lock is released: a callback holds
-    // its slot's lock while it sends.
+    // Stored before the send, so an answer that comes back at once finds it.
+    // The slot lock is not held during the send (a callback holds its slot's
+    // lock while it sends, never the other way round).
+    const std::uint64_t ticket = slot.BeginResolutionQuery(callback);
     int error = target.Send(BuildResolutionQuery());
-    if (error == 0) slot.ExchangeResolution(callback);
+    slot.EndResolutionQuery(ticket, error == 0);
     return error;
 }
 

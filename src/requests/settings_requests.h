@@ -17,8 +17,8 @@ std::string BuildResolutionQuery();
 int SendThreshold(const OutboundSocket& target, int move_threshold);
 int SetRawDataResolution(const OutboundSocket& target, int x, int y);
 
-// Sends the query, and once it is out stores `callback` in the resolution
-// slot; a failed send leaves the slot as it was.
+// Stores `callback` in the resolution slot and sends the query; after a
+// failed send the slot holds what it would hold had this query not been made.
 int GetServerResolution(const OutboundSocket& target, ResolutionSlot& slot, ResolutionTarget callback);
 
 }  // namespace vornmt::requests

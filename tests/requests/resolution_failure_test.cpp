@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "client/library_state.h"
+#include "requests/resolution_ledger.h"
 #include "support/event_log.h"
 #include "support/test_server.h"
 #include "support/wait_until.h"
@@ -65,6 +66,41 @@ TEST(ResolutionFailure, QueriesThatFailDuringADisconnectAreNeverAnswered) {
     DisconnectServer();
     vornmt::client::Library().registry.ExchangeResolution({nullptr, nullptr});
     SetOnReceiveError(nullptr, nullptr);
+}
+
+// Three queries in flight, finishing in every order a failure can take: the
+// slot always ends on the latest pair that was sent, or on the one before all.
+TEST(ResolutionFailure, LedgerKeepsTheLatestSentPairWhateverOrderQueriesEnd) {
+    using vornmt::requests::ResolutionLedger;
+    using vornmt::requests::ResolutionTarget;
+    int before = 0, a = 0, b = 0, c = 0;
+    const ResolutionTarget pairs[] = {{Record, &a}, {Record, &b}, {Record, &c}};
+    auto holds = [](ResolutionTarget slot, const int* user_data) { return slot.user_data == user_data; };
+    {
+        ResolutionLedger ledger;  // every query fails, the last first
+        uint64_t ta = ledger.Begin(pairs[0], {Record, &before});
+        uint64_t tb = ledger.Begin(pairs[1], pairs[0]);
+        uint64_t tc = ledger.Begin(pairs[2], pairs[1]);
+        ResolutionTarget slot{};
+        ASSERT_TRUE(ledger.End(tc, false, &slot));
+        EXPECT_TRUE(holds(slot, &b));
+        ASSERT_TRUE(ledger.End(ta, false, &slot));
+        EXPECT_TRUE(holds(slot, &b));
+        ASSERT_TRUE(ledger.End(tb, false, &slot));
+        EXPECT_TRUE(holds(slot, &before)) << "a failed query's pair was put back";
+    }
+    {
+        ResolutionLedger ledger;  // the middle one is sent, the others fail
+        uint64_t ta = ledger.Begin(pairs[0], {Record, &before});
+        uint64_t tb = ledger.Begin(pairs[1], pairs[0]);
+        uint64_t tc = ledger.Begin(pairs[2], pairs[1]);
+        ResolutionTarget slot{};
+        ASSERT_TRUE(ledger.End(tb, true, &slot));
+        EXPECT_TRUE(holds(slot, &c));
+        EXPECT_FALSE(ledger.End(ta, false, &slot));  // older than a sent query: changes nothing
+        ASSERT_TRUE(ledger.End(tc, false, &slot));
+        EXPECT_TRUE(holds(slot, &b));
+    }
 }
 
 }  // namespace
