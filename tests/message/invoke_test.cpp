@@ -25,8 +25,8 @@ std::string Nested(int levels, const std::string& innermost) {
 }
 
 TEST(Invoke, BuildsTheEnvelope) {
-    EXPECT_EQ(BuildInvokeWithoutArguments("get_resolution"),
-              "<invoke name='get_resolution' returntype=\"xml\"><arguments></arguments></invoke>");
+    EXPECT_EQ(BuildInvokeWithoutArguments("ask"),
+              "<invoke name='ask' returntype=\"xml\"><arguments></arguments></invoke>");
     EXPECT_EQ(BuildInvokeWithObject("send_threshold", ValueObject{{"b", "x"}, {"a", 1}}),
               "<invoke name='send_threshold' returntype=\"xml\"><arguments><object>"
               "<property id=\"a\"><number>1</number></property>"
