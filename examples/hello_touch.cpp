@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     SetOnReceiveGesture(OnGesture, nullptr);
     SetOnServerBreak(OnServerBreak, nullptr);
     if (int32_t status = ConnectServer("127.0.0.1", port)) {
-        std::fprintf(stderr, "cannot connect to 127.0.0.1:%d (error %d)\n", port, status);
+        std::fprintf(stderr, "cannot connect to 127.0.0.1:%d: %s (%d)\n", port, GetStatusText(status), status);
         return 1;
     }
     TouchClientRequest request{};  // what to subscribe to; its meaning is the server's
