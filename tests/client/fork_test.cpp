@@ -110,6 +110,9 @@ TEST_F(ForkedChild, ForkedDuringACallbackSetsCallbacksAndReceivesOnItsOwnConnect
         gate.open = true;
     }
     gate.changed.notify_all();
+    // The setter returns once the callback has left the gate, which lives on
+    // this stack.
+    SetOnReceivePointFrame(nullptr, nullptr);
     EXPECT_EQ(status, 0) << "the child hung (-1), could not connect (2) or received no frame (3)";
 }
 
