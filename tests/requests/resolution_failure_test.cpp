@@ -76,12 +76,17 @@ TEST(ResolutionFailure, LedgerKeepsTheLatestSentPairWhateverOrderQueriesEnd) {
     int before = 0, a = 0, b = 0, c = 0;
     const ResolutionTarget pairs[] = {{Record, &a}, {Record, &b}, {Record, &c}};
     auto holds = [](ResolutionTarget slot, const int* user_data) { return slot.user_data == user_data; };
+    // Queries a, b and c begin in that order, each over the pair before it.
+    auto begin_three = [&](ResolutionLedger& ledger, uint64_t* ta, uint64_t* tb, uint64_t* tc) {
+        *ta = ledger.Begin(pairs[0], {Record, &before});
+        *tb = ledger.Begin(pairs[1], pairs[0]);
+        *tc = ledger.Begin(pairs[2], pairs[1]);
+    };
+    ResolutionTarget slot{};
+    uint64_t ta = 0, tb = 0, tc = 0;
     {
         ResolutionLedger ledger;  // every query fails, the last first
-        uint64_t ta = ledger.Begin(pairs[0], {Record, &before});
-        uint64_t tb = ledger.Begin(pairs[1], pairs[0]);
-        uint64_t tc = ledger.Begin(pairs[2], pairs[1]);
-        ResolutionTarget slot{};
+        begin_three(ledger, &ta, &tb, &tc);
         ASSERT_TRUE(ledger.End(tc, false, &slot));
         EXPECT_TRUE(holds(slot, &b));
         ASSERT_TRUE(ledger.End(ta, false, &slot));
@@ -91,10 +96,7 @@ TEST(ResolutionFailure, LedgerKeepsTheLatestSentPairWhateverOrderQueriesEnd) {
     }
     {
         ResolutionLedger ledger;  // the middle one is sent, the others fail
-        uint64_t ta = ledger.Begin(pairs[0], {Record, &before});
-        uint64_t tb = ledger.Begin(pairs[1], pairs[0]);
-        uint64_t tc = ledger.Begin(pairs[2], pairs[1]);
-        ResolutionTarget slot{};
+        begin_three(ledger, &ta, &tb, &tc);
         ASSERT_TRUE(ledger.End(tb, true, &slot));
         EXPECT_TRUE(holds(slot, &c));
         EXPECT_FALSE(ledger.End(ta, false, &slot));  // older than a sent query: changes nothing
