@@ -1,5 +1,9 @@
 #include "client/callback_registry.h"
 
+#include <vector>
+
+#include "platform/thread_cancellation.h"
+
 namespace vornmt::client {
 namespace {
 
@@ -71,7 +75,7 @@ ResolutionTarget CallbackRegistry::ExchangeResolution(ResolutionTarget target) {
         previous = {resolution_.callback, resolution_.user_data};
         resolution_.callback = target.callback;
         resolution_.user_data = target.user_data;
-        resolution_queries_.Reset();
+        resolution_queries_->Reset();
     }
     if (callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
     return previous;
@@ -81,7 +85,7 @@ std::uint64_t CallbackRegistry::BeginResolutionQuery(ResolutionTarget target) {
     std::uint64_t ticket = 0;
     {
         platform::LockGuard pair(resolution_.pair_lock);
-        ticket = resolution_queries_.Begin(target, {resolution_.callback, resolution_.user_data});
+        ticket = resolution_queries_->Begin(target, {resolution_.callback, resolution_.user_data});
         resolution_.callback = target.callback;
         resolution_.user_data = target.user_data;
     }
@@ -90,23 +94,24 @@ std::uint64_t CallbackRegistry::BeginResolutionQuery(ResolutionTarget target) {
 }
 
 void CallbackRegistry::EndResolutionQuery(std::uint64_t ticket, bool sent) {
-    bool replaced = false;
     {
         platform::LockGuard pair(resolution_.pair_lock);
         ResolutionTarget now{nullptr, nullptr};
-        if (resolution_queries_.End(ticket, sent, &now)) {
-            replaced = now.callback != resolution_.callback || now.user_data != resolution_.user_data;
+        if (resolution_queries_->End(ticket, sent, &now)) {
             resolution_.callback = now.callback;
             resolution_.user_data = now.user_data;
         }
     }
-    // A failed query's pair may be running an earlier query's answer: its
-    // call returns only once that call has ended, so its user_data is free.
-    if (replaced && callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
+    // A failed query's pair may be running an answer that reached it while
+    // the query was in flight, whether or not this end or another thread's
+    // query took it out of the slot: its call returns only once the running
+    // call has ended, so its user_data is free.
+    if (!sent && callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
 }
 
 // Every exception is caught, not only the standard family: one escaping a
-// worker thread would end the process.
+// worker thread would end the process. Only the unwinding that ends the
+// thread itself goes on.
 template <typename Callback, typename... Args>
 void CallbackRegistry::DeliverGuarded(CallbackSlot<Callback>& slot, Args... args) {
     bool threw = false;
@@ -119,6 +124,8 @@ void CallbackRegistry::DeliverGuarded(CallbackSlot<Callback>& slot, Args... args
             CallbackScope scope;
             try {
                 callback(args..., user_data);
+            } catch (const platform::ThreadCancellation&) {
+                throw;  // the thread is being ended; the lock guard lets go on the way
             } catch (...) {
                 threw = true;
             }
@@ -151,6 +158,9 @@ void CallbackRegistry::ReportError(int code) {
 }
 
 void CallbackRegistry::RenewAfterFork() {
+    static auto* const abandoned = new std::vector<requests::ResolutionLedger*>;  // reachable for leak checkers
+    abandoned->push_back(resolution_queries_.release());
+    resolution_queries_.reset(new requests::ResolutionLedger);
     RenewLocks(gesture_);
     RenewLocks(point_frame_);
     RenewLocks(server_break_);

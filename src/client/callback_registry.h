@@ -9,6 +9,8 @@
 
 #include <VornMTClient.h>
 
+#include <memory>
+
 #include "platform/lock.h"
 #include "requests/resolution_ledger.h"
 #include "requests/resolution_slot.h"
@@ -80,7 +82,9 @@ private:
     CallbackSlot<mt::ServerBreakCallback> server_break_;
     CallbackSlot<mt::ErrorCallback> error_;
     CallbackSlot<mt::ResolutionCallback> resolution_;
-    requests::ResolutionLedger resolution_queries_;  // under resolution_.pair_lock
+    // Under resolution_.pair_lock; by pointer, so that a forked child can
+    // abandon a copy a parent's thread was changing at the fork.
+    std::unique_ptr<requests::ResolutionLedger> resolution_queries_{new requests::ResolutionLedger};
     CallbackSlot<mt::DeviceInfoCallback> device_info_;
 };
 

@@ -1,5 +1,7 @@
 #include "client/connection.h"
 
+#include <cstring>
+
 #include "platform/library_hooks.h"
 
 namespace vornmt::client {
@@ -17,20 +19,19 @@ Connection::~Connection() {
     Teardown_locked();
 }
 
-bool Connection::TeardownForUnload() {
+void Connection::TeardownForUnload() {
     if (platform::ProcessIsExiting()) {
         // Under the loader's lock the socket layer must not be cleaned up:
         // release nothing.
         stop_.store(true);
-        return false;
+        return;
     }
     if (transport::OnWorkerThread()) {
         SignalStop();
-        return false;
+        return;
     }
     platform::LockGuard guard(lifecycle_lock_);
     Teardown_locked();
-    return true;
 }
 
 void Connection::RenewAfterFork() {
@@ -40,10 +41,12 @@ void Connection::RenewAfterFork() {
     receive_thread_.Forget();
     dispatch_thread_.Forget();
     context_.queue.RenewAfterFork();
-    platform::SocketHandle socket = socket_.exchange(platform::kInvalidSocket);
-    if (socket != platform::kInvalidSocket) platform::CloseSocket(socket);
-    wakeup_.Close();
-    send_cancel_.Close();
+    // The fork handler has closed the child's copies of the socket and the
+    // wake-ups already, whichever step of a connect or a disconnect another
+    // thread was in; only the numbers are left to drop.
+    socket_.store(platform::kInvalidSocket);
+    wakeup_.ForgetAfterFork();
+    send_cancel_.ForgetAfterFork();
 }
 
 void Connection::SignalStop() {
@@ -87,7 +90,10 @@ int Connection::Connect(const char* server_address, std::int32_t port) {
 int Connection::Connect_locked(const char* server_address, std::int32_t port) {
     Teardown_locked();
     stop_.store(false);
-    server_address_ = server_address != nullptr ? server_address : kDefaultServerAddress;
+    const char* address = server_address != nullptr ? server_address : kDefaultServerAddress;
+    const void* end = std::memchr(address, '\0', kAddressCapacity);
+    if (end == nullptr) return platform::kWsaAddressInvalid;
+    std::memcpy(server_address_, address, static_cast<std::size_t>(static_cast<const char*>(end) - address) + 1);
 
     int error = platform::StartSocketLayer();
     if (error != 0) return error;
@@ -96,7 +102,7 @@ int Connection::Connect_locked(const char* server_address, std::int32_t port) {
         platform::CleanupSocketLayer();
         return error;
     }
-    error = platform::ConnectIpv4(socket, server_address_.c_str(), static_cast<std::uint16_t>(port & 0xFFFF));
+    error = platform::ConnectIpv4(socket, server_address_, static_cast<std::uint16_t>(port & 0xFFFF));
     if (error == 0) error = wakeup_.Open();
     if (error == 0) error = send_cancel_.Open();
     if (error != 0) {

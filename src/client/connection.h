@@ -8,7 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <string>
+#include <cstddef>
 
 #include "client/callback_registry.h"
 #include "platform/lock.h"
@@ -24,6 +24,10 @@ namespace vornmt::client {
 
 class Connection {
 public:
+    // Longest address text kept, its NUL included; a longer text is no
+    // dotted IPv4 address.
+    static constexpr std::size_t kAddressCapacity = 64;
+
     Connection(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points);
     ~Connection();  // ends a connection still open
     Connection(const Connection&) = delete;
@@ -36,19 +40,19 @@ public:
     // Ends the connection. On a worker thread (from a callback) it stops the
     // connection without waiting; the next teardown reaps the threads.
     void Disconnect();
-    // The library's unload. Returns true once the connection is torn down,
-    // and false where the process-wide objects must outlive it: the process
-    // is exiting on Windows, whose system has ended the worker threads and
-    // may hold locks they held; or a callback called exit, on a worker thread
-    // that an application thread holding the lifecycle lock may be waiting
-    // for, while the other worker thread may still run. Then it only stops
-    // the connection, waiting for nothing.
-    bool TeardownForUnload();
+    // The library's unload: tears the connection down, except where it must
+    // not wait: the process is exiting on Windows, whose system has ended
+    // the worker threads and may hold locks they held; or a callback called
+    // exit, on a worker thread that an application thread holding the
+    // lifecycle lock may be waiting for, while the other worker thread may
+    // still run. Then it only stops the connection, waiting for nothing.
+    void TeardownForUnload();
     // In a forked child, on its one thread before fork returns there: the
     // child holds copies of the socket, the wake-ups and the locks, but none
-    // of the threads. Its requests are refused from now on, its own copies of
-    // the descriptors closed (a shutdown or a signal would end or wake the
-    // parent's connection) and the locks replaced; it may connect anew.
+    // of the threads. Its requests are refused from now on, the locks
+    // replaced, and the descriptors forgotten, which the fork handler has
+    // closed (a shutdown or a signal would end or wake the parent's
+    // connection); it may connect anew.
     void RenewAfterFork();
 
     // Where requests send: 10057 once a stop was asked for or without a
@@ -61,7 +65,6 @@ public:
     platform::SocketHandle socket() const {
         return stop_.load() ? platform::kInvalidSocket : socket_.load();
     }
-    const std::string& server_address() const { return server_address_; }
     // Application thread only.
     bool has_worker_threads() const { return receive_thread_.running() || dispatch_thread_.running(); }
 
@@ -84,7 +87,9 @@ private:
     platform::SocketWakeup send_cancel_;  // ends sends waiting for room; never cleared
     platform::WorkerThread receive_thread_;
     platform::WorkerThread dispatch_thread_;
-    std::string server_address_;
+    // Held in place, not on the heap: a child forked while another thread
+    // connects must be able to overwrite a half-written copy.
+    char server_address_[kAddressCapacity] = {};
     transport::WorkerContext context_;
 };
 

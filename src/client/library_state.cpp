@@ -18,14 +18,17 @@ void RenewInForkedChild() {
 
 const bool fork_handler_registered = (platform::RunInForkedChildren(RenewInForkedChild), true);
 
-// The unload: at process exit, or when the shared library is unloaded.
+// The unload: at process exit, or when the shared library is unloaded. It
+// ends the connection but frees nothing: at exit, a global destructor of the
+// application or a runtime that loaded the library (Python, .NET) may still
+// call into it afterwards, and so may a forked child; every entry point then
+// finds the objects it needs. An unload before exit leaves them behind, a
+// few kilobytes.
 struct Unload {
     Unload() = default;
     Unload(const Unload&) = delete;
     Unload& operator=(const Unload&) = delete;
-    ~Unload() {
-        if (library->connection.TeardownForUnload()) delete library;
-    }
+    ~Unload() { library->connection.TeardownForUnload(); }
 };
 const Unload unload;
 

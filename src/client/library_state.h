@@ -1,9 +1,9 @@
-// The process-wide objects, created when the library is loaded and, once the
-// unload has torn the connection down, destroyed: the callback registry (six
-// slot locks), the message queue (the queue lock), the point buffer and the
-// connection. An unload that cannot tear down (the process exits from a
-// callback, or on Windows after its threads were ended) leaves them in place
-// for the rest of the process, for the threads that may still use them.
+// The process-wide objects, created when the library is loaded and never
+// destroyed: the callback registry (six slot locks), the message queue (the
+// queue lock), the point buffer and the connection. The unload ends the
+// connection and leaves them in place for the rest of the process, for calls
+// that come after it (a global destructor, a runtime shutting down, a
+// thread that may still run after the process began to exit).
 #pragma once
 
 #include "client/callback_registry.h"

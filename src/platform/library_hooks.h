@@ -17,8 +17,10 @@ void KeepLibraryLoaded();
 // Has `handler` run in every child the process forks from now on, on the
 // child's one thread before fork returns there, while no other thread exists:
 // it may renew locks a parent's thread held at the fork and let go of the
-// parent's connection. Unregistered when the library is unloaded. A no-op
-// where there is no fork (Windows). Called once, at load.
+// parent's connection. The child's copies of the library's own descriptors
+// (see owned_descriptors_posix.h) are closed before it runs. Unregistered
+// when the library is unloaded. A no-op where there is no fork (Windows).
+// Called once, at load.
 void RunInForkedChildren(void (*handler)());
 
 }  // namespace vornmt::platform

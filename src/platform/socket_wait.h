@@ -21,6 +21,9 @@ public:
     // Returns 0 or an error number.
     int Open();
     void Close();
+    // In a forked child, whose copies of the ends the fork handler has
+    // already closed: lets go of the numbers without closing them again.
+    void ForgetAfterFork();
     // Any thread; stays signalled until Clear or Close.
     void Signal();
     // The waiter's thread: takes back every signal given so far, so that a

@@ -1,8 +1,10 @@
 #include <cerrno>
+#include <initializer_list>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include "platform/owned_descriptors_posix.h"
 #include "platform/socket_errors_posix.h"
 #include "platform/socket_wait.h"
 
@@ -14,18 +16,31 @@ SocketWakeup::~SocketWakeup() { Close(); }
 
 int SocketWakeup::Open() {
     Close();
+    OwnedDescriptorsGuard guard;
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return ToWinsockError(errno);
+    if (!RecordOwned_locked(ends[0]) || !RecordOwned_locked(ends[1])) {
+        ForgetOwned_locked(ends[0]);
+        ::close(ends[0]);
+        ::close(ends[1]);
+        return ToWinsockError(ENOBUFS);
+    }
     read_end_ = ends[0];
     write_end_ = ends[1];
     return 0;
 }
 
 void SocketWakeup::Close() {
-    if (read_end_ >= 0) ::close(static_cast<int>(read_end_));
-    if (write_end_ >= 0) ::close(static_cast<int>(write_end_));
+    OwnedDescriptorsGuard guard;
+    for (std::intptr_t end : {read_end_, write_end_}) {
+        if (end < 0) continue;
+        ForgetOwned_locked(static_cast<int>(end));
+        ::close(static_cast<int>(end));
+    }
     read_end_ = write_end_ = -1;
 }
+
+void SocketWakeup::ForgetAfterFork() { read_end_ = write_end_ = -1; }
 
 void SocketWakeup::Signal() {
     // One byte keeps the pipe readable until Clear drains it; a full pipe

@@ -46,6 +46,9 @@ void SocketWakeup::Close() {
     read_end_ = write_end_ = kNone;
 }
 
+// Windows has no fork.
+void SocketWakeup::ForgetAfterFork() { read_end_ = write_end_ = kNone; }
+
 void SocketWakeup::Signal() {
     // One datagram keeps the socket readable until Clear reads it; a send
     // refused because earlier ones fill the buffer changes nothing.

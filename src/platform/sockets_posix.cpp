@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/owned_descriptors_posix.h"
 #include "platform/socket_errors_posix.h"
 #include "platform/sockets.h"
 
@@ -23,9 +24,15 @@ int StartSocketLayer() { return 0; }
 void CleanupSocketLayer() {}
 
 SocketHandle OpenTcpSocket(int* error) {
+    OwnedDescriptorsGuard guard;
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         *error = LastError();
+        return kInvalidSocket;
+    }
+    if (!RecordOwned_locked(fd)) {
+        ::close(fd);
+        *error = ToWinsockError(ENOBUFS);
         return kInvalidSocket;
     }
     return static_cast<SocketHandle>(fd);
@@ -79,7 +86,11 @@ void SetNonBlocking(SocketHandle socket) {
 
 void ShutdownSocket(SocketHandle socket) { ::shutdown(Fd(socket), SHUT_RDWR); }
 
-void CloseSocket(SocketHandle socket) { ::close(Fd(socket)); }
+void CloseSocket(SocketHandle socket) {
+    OwnedDescriptorsGuard guard;
+    ForgetOwned_locked(Fd(socket));
+    ::close(Fd(socket));
+}
 
 SocketHandle ListenLoopback(std::uint16_t port, std::uint16_t* bound_port, int* error) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

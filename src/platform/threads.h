@@ -1,5 +1,7 @@
-// Worker threads. They start at the highest priority the platform grants
-// (time-critical on Windows; best effort elsewhere, never a failure).
+// Worker threads. They start above the process's other threads, within the
+// normal scheduling class (time-critical on Windows, the top of its dynamic
+// range; a few nice steps up on Linux where permitted), never as real-time
+// threads; a refusal is not a failure.
 #pragma once
 
 namespace vornmt::platform {

@@ -1,7 +1,10 @@
 #include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <new>
+#include <vector>
 
 #include "platform/threads.h"
 
@@ -13,19 +16,29 @@ struct Launch {
     void* argument;
 };
 
+// Nice steps the worker threads take above the process's own priority.
+constexpr int kNiceRaise = 5;
+
+// Raised within the normal time-sharing class only, never to a real-time
+// policy: with one, a server flooding frames would starve every other
+// process on the CPU. Raising needs a privilege or a nice limit that allows
+// it; without them the thread keeps the process's priority, which is not a
+// failure. Linux gives each thread a nice value of its own.
+void RaisePriority() {
+#if defined(__linux__)
+    const pid_t thread = ::gettid();
+    errno = 0;
+    int nice_now = ::getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+    if (errno == 0) ::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), nice_now - kNiceRaise);
+#endif
+}
+
 void* RunEntry(void* raw) {
     Launch launch = *static_cast<Launch*>(raw);
     delete static_cast<Launch*>(raw);
+    RaisePriority();
     launch.entry(launch.argument);
     return nullptr;
-}
-
-// Real-time scheduling needs privileges most processes lack; without them
-// the thread keeps the default policy, which is not a failure.
-void RaisePriority(pthread_t thread) {
-    sched_param param{};
-    param.sched_priority = sched_get_priority_max(SCHED_RR);
-    pthread_setschedparam(thread, SCHED_RR, &param);
 }
 
 }  // namespace
@@ -46,7 +59,6 @@ int WorkerThread::Start(ThreadEntry entry, void* argument) {
         delete thread;
         return rc == 11 /* EAGAIN */ ? 8 : rc;
     }
-    RaisePriority(*thread);
     native_ = thread;
     return 0;
 }
@@ -67,8 +79,12 @@ void WorkerThread::Abandon() {
     native_ = nullptr;
 }
 
+// Not deleted: a parent's thread may have been between deleting the handle
+// and clearing the pointer at the fork. Kept reachable, so leak checkers do
+// not count it.
 void WorkerThread::Forget() {
-    delete static_cast<pthread_t*>(native_);
+    static auto* const forgotten = new std::vector<void*>;
+    if (native_ != nullptr) forgotten->push_back(native_);
     native_ = nullptr;
 }
 

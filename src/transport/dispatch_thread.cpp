@@ -6,11 +6,29 @@
 #include <string>
 
 #include "platform/stage_clock.h"
+#include "platform/thread_cancellation.h"
 #include "transport/message_framer.h"
 #include "transport/route_message.h"
 #include "transport/worker_threads.h"
 
 namespace vornmt::transport {
+namespace {
+
+// Marks the taken text as delivered when its routing ends, also when a
+// callback ends the thread (pthread_exit unwinds through here), so that the
+// end of the connection is still reported on the next one.
+class RoutingScope {
+public:
+    explicit RoutingScope(MessageQueue& queue) : queue_(queue) {}
+    ~RoutingScope() { queue_.FinishedRouting(); }
+    RoutingScope(const RoutingScope&) = delete;
+    RoutingScope& operator=(const RoutingScope&) = delete;
+
+private:
+    MessageQueue& queue_;
+};
+
+}  // namespace
 
 void RunDispatchThread(void* raw_context) {
     MarkWorkerThread();
@@ -19,6 +37,7 @@ void RunDispatchThread(void* raw_context) {
     while (!context.stop.load() && context.socket.load() != platform::kInvalidSocket) {
         if (!context.queue.WaitAndTake(context.stop, &text)) break;
         platform::MarkStage(platform::Stage::kWoke);
+        RoutingScope routing(context.queue);
         bool out_of_memory = false;
         try {
             if (IsOversizedMarker(text)) {
@@ -28,6 +47,8 @@ void RunDispatchThread(void* raw_context) {
             }
         } catch (const std::bad_alloc&) {
             out_of_memory = true;
+        } catch (const platform::ThreadCancellation&) {
+            throw;
         } catch (...) {
             // Only an error callback that threw gets here; the message is lost
             // and the thread goes on.
@@ -35,10 +56,11 @@ void RunDispatchThread(void* raw_context) {
         if (out_of_memory) {
             try {
                 context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+            } catch (const platform::ThreadCancellation&) {
+                throw;
             } catch (...) {
             }
         }
-        context.queue.FinishedRouting();
     }
 }
 

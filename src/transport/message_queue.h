@@ -3,12 +3,13 @@
 // anything: the receive thread waits for room instead of dropping. Sleeping
 // threads wait on a condition, so a new text or a stop request wakes them at
 // once. Created at load; connecting and disconnecting leave its texts in place.
-// A text is counted by what its buffer holds allocated, not by its length.
+// A text is counted by the memory it takes, not by its length.
 #pragma once
 
 #include <atomic>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,7 +44,10 @@ public:
     // Wakes every waiter so that it sees a stop flag just set.
     void WakeAll();
     // In a forked child, which has none of the threads that may have held
-    // the lock or waited on the condition at the fork: fresh ones.
+    // the lock, waited on the condition or been halfway through adding or
+    // taking a text at the fork: a fresh lock, condition and empty storage.
+    // The parent's texts are not the child's to deliver, and its copy of the
+    // storage may be torn, so it is left unread and undestroyed.
     void RenewAfterFork();
 
     std::size_t size();
@@ -54,7 +58,8 @@ private:
     const std::size_t resume_queued_bytes_;
     platform::RecursiveLock lock_;  // the queue lock: guards everything below
     platform::Condition changed_;
-    std::deque<std::string> texts_;
+    // By pointer, so that a forked child can abandon the parent's copy.
+    std::unique_ptr<std::deque<std::string>> texts_{new std::deque<std::string>};
     std::size_t queued_bytes_ = 0;
     bool routing_ = false;  // a taken text is being delivered
     bool taker_waiting_ = false;

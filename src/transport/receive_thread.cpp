@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/stage_clock.h"
+#include "platform/thread_cancellation.h"
 #include "transport/message_framer.h"
 #include "transport/worker_threads.h"
 
@@ -20,6 +21,8 @@ namespace {
 void ReportError(EventSink& sink, int code) {
     try {
         sink.ReportError(code);
+    } catch (const platform::ThreadCancellation&) {
+        throw;
     } catch (...) {
     }
 }
@@ -83,6 +86,8 @@ void RunReceiveThread(void* raw_context) {
         // What arrived before the end is delivered before the end is reported.
         if (end >= 0) context.queue.WaitUntilDelivered(context.stop);
         if (end >= 0 && !context.stop.load()) ReportConnectionEnd(context.sink, end);
+    } catch (const platform::ThreadCancellation&) {
+        throw;
     } catch (...) {
         // Out of memory (the framer or the queue could not grow): this
         // connection cannot go on; wait for the teardown as after a break.

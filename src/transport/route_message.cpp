@@ -112,8 +112,10 @@ InboundEvent DecodeInformation(const message::ValueArray& arguments, PointBuffer
     info.info_value_0 = message::ToInteger(arguments[0]);
     info.info_value_1 = message::ToInteger(arguments[1]);
     const std::string& text = boost::get<std::string>(arguments[2]);  // throws for other kinds
-    // A longer text is cut so that the record keeps its terminating NUL.
-    std::size_t length = std::min(text.size(), sizeof info.info_text - 1);
+    // The record's text ends at its first NUL (a "&#0;" in the message), with
+    // nothing behind it; a longer text is cut so that the record keeps its
+    // terminating NUL.
+    std::size_t length = std::min({text.find('\0'), text.size(), sizeof info.info_text - 1});
     std::memcpy(info.info_text, text.data(), length);
     return event;
 }

@@ -5,14 +5,23 @@
 #include <VornMTClient.h>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <netinet/in.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 
+#include "client/library_state.h"
 #include "support/event_log.h"
 #include "support/forked_child.h"
 #include "support/test_server.h"
+#include "support/wait_until.h"
 
 #if !defined(_WIN32)
 
@@ -37,13 +46,37 @@ using vornmt::testing::EventLog;
 using vornmt::testing::InvokeText;
 using vornmt::testing::RunInForkedChild;
 using vornmt::testing::TestServer;
+using vornmt::testing::WaitUntil;
 
-const std::string kFrame = InvokeText("frame", "<number>0</number><number>0</number><null/>");
+std::string FrameText(int value_0) {
+    return InvokeText("frame", "<number>" + std::to_string(value_0) + "</number><number>0</number><null/>");
+}
+
+const std::string kFrame = FrameText(0);
+// The frame a child's own server sends: the first the child may see.
+constexpr int kChildsFrame = 42;
 
 void FailOnError(int32_t code, void*) { ADD_FAILURE() << "unexpected error report " << code; }
 
-void RecordFrame(int32_t, int32_t, int32_t, const mt::TouchPoint*, void* user_data) {
-    static_cast<EventLog*>(user_data)->Add("frame");
+void RecordFrame(int32_t value_0, int32_t, int32_t, const mt::TouchPoint*, void* user_data) {
+    static_cast<EventLog*>(user_data)->Add(std::to_string(value_0));
+}
+
+void IgnoreFrame(int32_t, int32_t, int32_t, const mt::TouchPoint*, void*) {}
+
+// In a child: connects to a server of its own, which sends one frame, and
+// checks that this frame is the first the child receives. 0 on success.
+int ReceiveOnlyTheChildsOwnFrame() {
+    EventLog frames;
+    SetOnReceivePointFrame(RecordFrame, &frames);
+    if (vornmt::client::Library().queue.size() != 0) return 4;
+    if (!kChildMayStartThreads) return 0;
+    TestServer own;
+    if (ConnectServer("127.0.0.1", own.port()) != 0 || !own.Accept(5000)) return 2;
+    if (!own.SendMessage(FrameText(kChildsFrame)) || !frames.WaitForCount(1, 5000)) return 3;
+    if (frames.events().front() != std::to_string(kChildsFrame)) return 5;
+    DisconnectServer();
+    return 0;
 }
 
 // A frame callback that stays inside until the test opens the gate.
@@ -114,6 +147,95 @@ TEST_F(ForkedChild, ForkedDuringACallbackSetsCallbacksAndReceivesOnItsOwnConnect
     // this stack.
     SetOnReceivePointFrame(nullptr, nullptr);
     EXPECT_EQ(status, 0) << "the child hung (-1), could not connect (2) or received no frame (3)";
+}
+
+// Frames 2 to 5 wait in the queue behind a callback at the fork: they are the
+// parent's to deliver, never the child's.
+TEST_F(ForkedChild, ChildDeliversNoneOfTheParentsQueuedFrames) {
+    Gate gate;
+    SetOnReceivePointFrame(WaitAtGate, &gate);
+    ASSERT_TRUE(server.SendMessage(FrameText(1)));
+    {
+        std::unique_lock<std::mutex> lock(gate.mutex);
+        ASSERT_TRUE(gate.changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate.entered; }));
+    }
+    for (int value = 2; value <= 5; ++value) ASSERT_TRUE(server.SendMessage(FrameText(value)));
+    ASSERT_TRUE(WaitUntil([] { return vornmt::client::Library().queue.size() == 4; }));
+    int status = RunInForkedChild(ReceiveOnlyTheChildsOwnFrame);
+    {
+        std::lock_guard<std::mutex> lock(gate.mutex);
+        gate.open = true;
+    }
+    gate.changed.notify_all();
+    SetOnReceivePointFrame(nullptr, nullptr);
+    EXPECT_EQ(status, 0) << "the child hung (-1), could not connect (2), received no frame (3), "
+                            "held the parent's texts (4) or delivered one of them (5)";
+}
+
+// Forks while the parent's threads add and take texts as fast as they can:
+// the child must never touch the parent's half-changed queue, neither when it
+// connects anew nor when it exits.
+TEST_F(ForkedChild, ChildrenForkedDuringAFloodStartClean) {
+    constexpr int kForks = 100;
+    SetOnReceivePointFrame(IgnoreFrame, nullptr);
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        while (flooding.load() && server.SendMessage(kFrame)) {
+        }
+    });
+    for (int i = 0; i < kForks && !HasFailure(); ++i) {
+        int status = RunInForkedChild([] {
+            int result = ReceiveOnlyTheChildsOwnFrame();
+            if (result == 0) std::exit(0);  // the exit-time teardown runs too
+            return result;
+        });
+        EXPECT_EQ(status, 0) << "fork " << i << ": the child crashed or hung (-1) or failed step " << status;
+    }
+    flooding = false;
+    DisconnectServer();  // ends a send the flood thread waits in
+    flood.join();
+    SetOnReceivePointFrame(nullptr, nullptr);
+}
+
+// A library socket the child holds: a TCP socket not bound to the server's
+// own port (the test's listener and accepted sockets are), unbound ones too.
+bool HoldsALibrarySocket(std::uint16_t server_port) {
+    for (int fd = 0; fd < 1024; ++fd) {
+        struct stat status {};
+        if (::fstat(fd, &status) != 0 || !S_ISSOCK(status.st_mode)) continue;
+        sockaddr_in address{};
+        socklen_t length = sizeof address;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
+        if (address.sin_family == AF_INET && ntohs(address.sin_port) != server_port) return true;
+    }
+    return false;
+}
+
+// Forks while another thread connects and disconnects: whichever step that
+// thread is in, the child holds none of the library's sockets.
+TEST(ForkedChildDescriptors, ChildForkedDuringConnectsAndDisconnectsHoldsNoLibrarySocket) {
+    constexpr int kForks = 50;
+    SetOnReceiveError(FailOnError, nullptr);
+    TestServer server;
+    std::atomic<bool> running{true};
+    std::thread accepting([&] {
+        while (running.load()) server.Accept(100);
+    });
+    std::thread cycling([&] {
+        while (running.load()) {
+            ConnectServer("127.0.0.1", server.port());
+            DisconnectServer();
+        }
+    });
+    const std::uint16_t port = server.port();
+    for (int i = 0; i < kForks && !HasFailure(); ++i) {
+        EXPECT_EQ(RunInForkedChild([port] { return HoldsALibrarySocket(port) ? 1 : 0; }), 0)
+            << "fork " << i << ": the child holds a socket of the library";
+    }
+    running = false;
+    cycling.join();
+    accepting.join();
+    SetOnReceiveError(nullptr, nullptr);
 }
 
 }  // namespace

@@ -7,9 +7,15 @@
 //                                     already ended the worker threads;
 //   library_lifecycle LIBRARY unload  disconnects and unloads the library
 //                                     (Windows keeps it mapped once it has
-//                                     connected).
+//                                     connected);
+//   library_lifecycle LIBRARY late    returns from main while connected, and
+//                                     calls the library from an exit handler
+//                                     that runs after the library's own
+//                                     teardown, as a global destructor or a
+//                                     runtime shutting down does.
 // Exit status 0 on success; a hang is caught by the test's time-out.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "VornMTClient.h"
@@ -26,6 +32,21 @@ namespace {
 
 using ConnectServerFunction = int32_t(VORNMT_CALL*)(const char*, int32_t);
 using DisconnectServerFunction = int32_t(VORNMT_CALL*)();
+using SendThresholdFunction = int32_t(VORNMT_CALL*)(int32_t);
+
+// The late calls' entry points, found once the library is loaded.
+DisconnectServerFunction late_disconnect = nullptr;
+SendThresholdFunction late_send_threshold = nullptr;
+
+// Registered before the library is loaded, so it runs after the library's
+// own exit-time teardown. A call that hangs is caught by the test's time-out.
+void CallAfterTheLibrarysTeardown() {
+    if (late_disconnect == nullptr || late_send_threshold == nullptr) std::_Exit(1);
+    if (late_disconnect() != 0 || late_send_threshold(1) != 10057 || late_disconnect() != 0) {
+        std::fprintf(stderr, "library_lifecycle: a call after the library's teardown failed\n");
+        std::_Exit(1);
+    }
+}
 
 int Fail(const char* what) {
     std::fprintf(stderr, "library_lifecycle: %s\n", what);
@@ -48,10 +69,13 @@ bool Unload(Library library) { return ::dlclose(library) == 0; }
 
 int main(int argc, char** argv) {
     using namespace vornmt::platform;
-    if (argc != 3 || (std::strcmp(argv[2], "exit") != 0 && std::strcmp(argv[2], "unload") != 0)) {
-        return Fail("usage: library_lifecycle LIBRARY exit|unload");
+    if (argc != 3 || (std::strcmp(argv[2], "exit") != 0 && std::strcmp(argv[2], "unload") != 0 &&
+                      std::strcmp(argv[2], "late") != 0)) {
+        return Fail("usage: library_lifecycle LIBRARY exit|unload|late");
     }
-    const bool exit_while_connected = std::strcmp(argv[2], "exit") == 0;
+    const bool late_calls = std::strcmp(argv[2], "late") == 0;
+    const bool exit_while_connected = late_calls || std::strcmp(argv[2], "exit") == 0;
+    if (late_calls) std::atexit(CallAfterTheLibrarysTeardown);
 
     if (StartSocketLayer() != 0) return Fail("socket layer did not start");
     int error = 0;
@@ -64,6 +88,8 @@ int main(int argc, char** argv) {
     auto connect = reinterpret_cast<ConnectServerFunction>(Find(library, "ConnectServer"));
     auto disconnect = reinterpret_cast<DisconnectServerFunction>(Find(library, "DisconnectServer"));
     if (connect == nullptr || disconnect == nullptr) return Fail("ConnectServer or DisconnectServer not exported");
+    late_disconnect = disconnect;
+    late_send_threshold = reinterpret_cast<SendThresholdFunction>(Find(library, "SendThreshold"));
 
     if (connect("127.0.0.1", port) != 0) return Fail("ConnectServer failed");
     SocketHandle server = AcceptClient(listener, &error);

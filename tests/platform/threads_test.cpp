@@ -10,6 +10,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <sched.h>
 #endif
 
 namespace vornmt::platform {
@@ -19,6 +21,7 @@ struct GatedRun {
     std::atomic<bool> release{false};
     std::atomic<bool> done{false};
     int priority = 0;  // written by the thread before `done`
+    int policy = -1;   // POSIX scheduling policy, written before `done`
 };
 
 void RunUntilReleased(void* raw) {
@@ -27,6 +30,8 @@ void RunUntilReleased(void* raw) {
     // Start has returned by now, so the priority it sets is in place.
 #if defined(_WIN32)
     run->priority = ::GetThreadPriority(::GetCurrentThread());
+#else
+    run->policy = ::sched_getscheduler(0);
 #endif
     run->done.store(true);
 }
@@ -95,6 +100,17 @@ TEST(WorkerThreadTest, RunsAtTimeCriticalPriority) {
     run.release.store(true);
     thread.Join();
     EXPECT_EQ(run.priority, THREAD_PRIORITY_TIME_CRITICAL);
+}
+#else
+// Even where the process may use real-time scheduling (as root), a flood of
+// frames must not starve other processes: the normal class only.
+TEST(WorkerThreadTest, RunsInTheNormalSchedulingClass) {
+    GatedRun run;
+    WorkerThread thread;
+    ASSERT_EQ(thread.Start(RunUntilReleased, &run), 0);
+    run.release.store(true);
+    thread.Join();
+    EXPECT_EQ(run.policy, SCHED_OTHER);
 }
 #endif
 

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 #include <thread>
 
+#include "client/callback_registry.h"
 #include "client/library_state.h"
 #include "requests/resolution_ledger.h"
 #include "support/event_log.h"
@@ -66,6 +70,68 @@ TEST(ResolutionFailure, QueriesThatFailDuringADisconnectAreNeverAnswered) {
     DisconnectServer();
     vornmt::client::Library().registry.ExchangeResolution({nullptr, nullptr});
     SetOnReceiveError(nullptr, nullptr);
+}
+
+// A resolution callback that stays inside until the test opens the gate, and
+// notes whether the failed query's call had already returned by then.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool open = false;
+    std::atomic<bool> query_returned{false};
+    bool returned_while_running = false;
+};
+
+void WaitAtGate(int32_t, int32_t, void* user_data) {
+    auto& gate = *static_cast<Gate*>(user_data);
+    std::unique_lock<std::mutex> lock(gate.mutex);
+    gate.entered = true;
+    gate.changed.notify_all();
+    gate.changed.wait_for(lock, std::chrono::seconds(20), [&] { return gate.open; });
+    gate.returned_while_running = gate.query_returned.load();
+}
+
+struct Replacement {
+    vornmt::client::CallbackRegistry* registry;
+    int user_data;
+};
+
+// Another thread's query, from inside a callback so that it waits for nothing.
+void QueryFromCallback(const Vorn_SDK_MultiTouch::TouchGesture*, void* raw) {
+    auto& replacement = *static_cast<Replacement*>(raw);
+    replacement.registry->BeginResolutionQuery({Record, &replacement.user_data});
+}
+
+// Query A is in flight and an answer runs its callback when another thread's
+// query B replaces it in the slot; then A's send fails. A's end must still
+// wait for that call, or its caller frees user_data the call is using.
+TEST(ResolutionFailure, FailedQueryWaitsForItsRunningCallEvenWhenAnotherQueryReplacedIt) {
+    vornmt::client::CallbackRegistry registry;
+    Gate gate;
+    const std::uint64_t ticket = registry.BeginResolutionQuery({WaitAtGate, &gate});
+    std::thread dispatch([&] { registry.DeliverResolution(1, 2); });
+    {
+        std::unique_lock<std::mutex> lock(gate.mutex);
+        ASSERT_TRUE(gate.changed.wait_for(lock, std::chrono::seconds(10), [&] { return gate.entered; }));
+    }
+    Replacement replacement{&registry, 0};
+    registry.SetGesture(QueryFromCallback, &replacement);
+    std::thread([&] { registry.DeliverGesture(Vorn_SDK_MultiTouch::TouchGesture{}); }).join();
+    std::thread query([&] {
+        registry.EndResolutionQuery(ticket, false);
+        gate.query_returned = true;
+    });
+    // Time for a wrong end to return; a right one cannot, whatever the delay.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    {
+        std::lock_guard<std::mutex> lock(gate.mutex);
+        gate.open = true;
+    }
+    gate.changed.notify_all();
+    dispatch.join();
+    query.join();
+    EXPECT_FALSE(gate.returned_while_running) << "the failed query returned while its callback still ran";
 }
 
 // Three queries in flight, finishing in every order a failure can take: the

@@ -5,7 +5,12 @@
 #include <thread>
 
 #include "support/wait_until.h"
+#include "transport/message_framer.h"
 #include "transport/message_queue.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace vornmt::transport {
 namespace {
@@ -129,6 +134,40 @@ TEST(MessageQueue, CountsTheMemoryATextHoldsNotItsLength) {
     queue.Append(batch);
     EXPECT_GE(queue.queued_bytes(), std::size_t{1} << 20);
 }
+
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// What the heap really gives the queued texts stays within the bound, for
+// short texts too, where the heap's own headers and rounding weigh most:
+// texts framed from the stream as the receive thread frames them, queued
+// until the bound holds the appender back.
+TEST(MessageQueue, BoundHoldsTheHeapMemoryOfShortTexts) {
+    constexpr std::size_t kBound = 4 << 20;
+    for (std::size_t length : {0, 15, 16, 40, 200, 3000}) {
+        SCOPED_TRACE(length);
+        std::atomic<bool> stop{false};
+        const std::size_t before = ::mallinfo2().uordblks;
+        {
+            MessageQueue queue(kBound, kBound / 2);
+            MessageFramer framer;
+            std::string message(length, 'x');
+            message.push_back('\0');
+            std::string stream;
+            while (stream.size() < 1023) stream += message;
+            std::vector<std::string> batch;
+            std::size_t most = 0;
+            while (queue.queued_bytes() < kBound) {
+                for (std::size_t at = 0; at < stream.size(); at += 1023) {
+                    framer.Feed(stream.data() + at, std::min<std::size_t>(1023, stream.size() - at), batch);
+                }
+                queue.Append(batch);
+                most = std::max(most, ::mallinfo2().uordblks - before);
+            }
+            EXPECT_LE(most, kBound + kBound / 20) << "heap bytes held against a bound of " << kBound;
+            stop = true;
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace vornmt::transport

@@ -195,6 +195,12 @@ TEST_F(Routing, InformationTextIsCutToFitItsNul) {
     EXPECT_EQ(last_info.info_text[127], '\0');
 }
 
+TEST_F(Routing, InformationTextEndsAtItsFirstNulWithNothingBehindIt) {
+    Route("information", Num("0") + Num("0") + Str("AB&#0;HIDDEN"));
+    EXPECT_STREQ(last_info.info_text, "AB");
+    for (std::size_t i = 2; i < sizeof last_info.info_text; ++i) ASSERT_EQ(last_info.info_text[i], 0) << i;
+}
+
 TEST_F(Routing, ShortArgumentListsAndMissingPropertiesAreBadMessages) {
     const std::pair<const char*, std::string> bad[] = {
         {"frame", Num("1") + Num("2")},
