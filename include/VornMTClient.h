@@ -29,8 +29,13 @@
  * Pointers handed to a callback are valid only during that call.
  *
  * Unloading. Call DisconnectServer before the process exits or the library is
- * unloaded. On Windows the library keeps itself loaded once it has connected,
- * so FreeLibrary never unmaps code that a worker thread still runs.
+ * unloaded. At process exit the library ends a connection still open; every
+ * function stays safe to call until the process is gone (from a global
+ * destructor or a runtime shutting down, say), as the library frees nothing
+ * at exit. On Linux the library is never unmapped once loaded (dlclose
+ * leaves it in place); on Windows it keeps itself loaded once it has
+ * connected, so FreeLibrary never unmaps code that a worker thread still
+ * runs.
  *
  * Error numbers. Socket failures are reported as Windows Sockets error numbers
  * on every platform (10061 connection refused, 10054 connection reset,

@@ -122,13 +122,7 @@ void CallbackRegistry::DeliverGuarded(CallbackSlot<Callback>& slot, Args... args
         ReadPair(slot, &callback, &user_data);
         if (callback != nullptr) {
             CallbackScope scope;
-            try {
-                callback(args..., user_data);
-            } catch (const platform::ThreadCancellation&) {
-                throw;  // the thread is being ended; the lock guard lets go on the way
-            } catch (...) {
-                threw = true;
-            }
+            threw = platform::CatchAllButThreadEnd([&] { callback(args..., user_data); });
         }
     }
     if (threw) ReportError(mt::ERR_CALLBACK_EXCEPTION);

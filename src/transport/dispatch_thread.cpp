@@ -15,8 +15,8 @@ namespace vornmt::transport {
 namespace {
 
 // Marks the taken text as delivered when its routing ends, also when a
-// callback ends the thread (pthread_exit unwinds through here), so that the
-// end of the connection is still reported on the next one.
+// callback ends the thread (pthread_exit unwinds through here): the receive
+// thread of a later connection waits for that mark before it reports its end.
 class RoutingScope {
 public:
     explicit RoutingScope(MessageQueue& queue) : queue_(queue) {}
@@ -39,27 +39,21 @@ void RunDispatchThread(void* raw_context) {
         platform::MarkStage(platform::Stage::kWoke);
         RoutingScope routing(context.queue);
         bool out_of_memory = false;
-        try {
-            if (IsOversizedMarker(text)) {
-                context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
-            } else if (!text.empty()) {  // adjacent NULs carry nothing
-                RouteMessage(text, context.sink, context.points);
-            }
-        } catch (const std::bad_alloc&) {
-            out_of_memory = true;
-        } catch (const platform::ThreadCancellation&) {
-            throw;
-        } catch (...) {
-            // Only an error callback that threw gets here; the message is lost
-            // and the thread goes on.
-        }
-        if (out_of_memory) {
+        // Only an error callback that throws leaves an exception here; the
+        // message is then lost and the thread goes on.
+        platform::CatchAllButThreadEnd([&] {
             try {
-                context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
-            } catch (const platform::ThreadCancellation&) {
-                throw;
-            } catch (...) {
+                if (IsOversizedMarker(text)) {
+                    context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE);
+                } else if (!text.empty()) {  // adjacent NULs carry nothing
+                    RouteMessage(text, context.sink, context.points);
+                }
+            } catch (const std::bad_alloc&) {
+                out_of_memory = true;
             }
+        });
+        if (out_of_memory) {
+            platform::CatchAllButThreadEnd([&] { context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE); });
         }
     }
 }

@@ -19,12 +19,7 @@ namespace {
 // An error callback must not throw; if one does anyway, this thread still
 // goes on reading.
 void ReportError(EventSink& sink, int code) {
-    try {
-        sink.ReportError(code);
-    } catch (const platform::ThreadCancellation&) {
-        throw;
-    } catch (...) {
-    }
+    platform::CatchAllButThreadEnd([&] { sink.ReportError(code); });
 }
 
 void ReportConnectionEnd(EventSink& sink, int error) {
@@ -81,17 +76,14 @@ int ReceiveUntilEnd(WorkerContext& context) {
 void RunReceiveThread(void* raw_context) {
     MarkWorkerThread();
     auto& context = *static_cast<WorkerContext*>(raw_context);
-    try {
+    // Out of memory (the framer or the queue could not grow) ends this
+    // connection: the thread then waits for the teardown as after a break.
+    platform::CatchAllButThreadEnd([&] {
         int end = ReceiveUntilEnd(context);
         // What arrived before the end is delivered before the end is reported.
         if (end >= 0) context.queue.WaitUntilDelivered(context.stop);
         if (end >= 0 && !context.stop.load()) ReportConnectionEnd(context.sink, end);
-    } catch (const platform::ThreadCancellation&) {
-        throw;
-    } catch (...) {
-        // Out of memory (the framer or the queue could not grow): this
-        // connection cannot go on; wait for the teardown as after a break.
-    }
+    });
     context.queue.WaitForStop(context.stop);
 }
 

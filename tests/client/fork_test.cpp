@@ -39,6 +39,16 @@ constexpr bool kChildMayStartThreads = false;
 constexpr bool kChildMayStartThreads = true;
 #endif
 
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer's allocator (GCC 12) keeps its locks across a fork: a
+// child forked while a parent's thread allocates may wait for ever in its
+// first allocation, so the children of busy parents are left to the other
+// builds.
+constexpr bool kChildOfABusyParentMayAllocate = false;
+#else
+constexpr bool kChildOfABusyParentMayAllocate = true;
+#endif
+
 namespace {
 
 namespace mt = Vorn_SDK_MultiTouch;
@@ -176,6 +186,7 @@ TEST_F(ForkedChild, ChildDeliversNoneOfTheParentsQueuedFrames) {
 // the child must never touch the parent's half-changed queue, neither when it
 // connects anew nor when it exits.
 TEST_F(ForkedChild, ChildrenForkedDuringAFloodStartClean) {
+    if (!kChildOfABusyParentMayAllocate) GTEST_SKIP() << "the sanitizer's allocator does not survive such a fork";
     constexpr int kForks = 100;
     SetOnReceivePointFrame(IgnoreFrame, nullptr);
     std::atomic<bool> flooding{true};
@@ -214,6 +225,7 @@ bool HoldsALibrarySocket(std::uint16_t server_port) {
 // Forks while another thread connects and disconnects: whichever step that
 // thread is in, the child holds none of the library's sockets.
 TEST(ForkedChildDescriptors, ChildForkedDuringConnectsAndDisconnectsHoldsNoLibrarySocket) {
+    if (!kChildOfABusyParentMayAllocate) GTEST_SKIP() << "the sanitizer's allocator does not survive such a fork";
     constexpr int kForks = 50;
     SetOnReceiveError(FailOnError, nullptr);
     TestServer server;
