@@ -1,6 +1,6 @@
-// One reader's queue of events for TouchClient.ReadEventsAsync: a bounded
+// The queue of events of one TouchClient.ReadEventsAsync stream: a bounded
 // channel that the library's threads write to without ever waiting, read by
-// one async stream.
+// its async enumerations.
 using System;
 using System.Collections.Generic;
 using System.Runtime.CompilerServices;
@@ -17,13 +17,17 @@ namespace Vorn.MultiTouch
         // can never refuse it.
         private volatile bool serverLost;
         private volatile bool ended;
+        // Enumerations under way, which share the events. Only the last to
+        // leave takes the stream off its client (and ends it for any later
+        // one), so the end of the connection still reaches those left.
+        private int readers;
 
         internal EventStream(int capacity)
         {
             channel = Channel.CreateBounded<EventArgs>(new BoundedChannelOptions(capacity)
             {
                 FullMode = BoundedChannelFullMode.Wait,  // TryWrite then refuses, so a drop is seen and counted
-                SingleReader = true,
+                SingleReader = false,                    // its enumerations may share it
                 AllowSynchronousContinuations = false,   // the reader never runs on a library thread
             });
         }
@@ -46,6 +50,7 @@ namespace Vorn.MultiTouch
         internal async IAsyncEnumerable<EventArgs> ReadAsync(TouchClient owner,
             [EnumeratorCancellation] CancellationToken cancellationToken)
         {
+            Interlocked.Increment(ref readers);
             try
             {
                 ChannelReader<EventArgs> reader = channel.Reader;
@@ -57,7 +62,11 @@ namespace Vorn.MultiTouch
             }
             finally
             {
-                owner.Remove(this);
+                if (Interlocked.Decrement(ref readers) == 0)
+                {
+                    owner.Remove(this);
+                    End(false);
+                }
             }
         }
     }

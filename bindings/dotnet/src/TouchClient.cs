@@ -197,8 +197,9 @@ namespace Vorn.MultiTouch
         /// <paramref name="capacity"/> events unread. While that many wait, each newly arrived
         /// event is dropped and counted in DroppedEventCount: a slow reader never holds up the
         /// library nor grows memory. ServerLost is never dropped: it always comes, after every
-        /// event the stream kept. Each stream is for one reader, gets every event itself and is
-        /// enumerated once; handlers and streams can be used together.</summary>
+        /// event the stream kept. Each stream gets every event itself; readers of one stream share
+        /// its events, and the stream ends once its last reader has left. Handlers and streams
+        /// can be used together.</summary>
         public IAsyncEnumerable<EventArgs> ReadEventsAsync(int capacity, CancellationToken cancellationToken = default(CancellationToken))
         {
             CheckOpen();
@@ -229,12 +230,17 @@ namespace Vorn.MultiTouch
 
         /// <summary>Ends the connection and releases the process's connection for another
         /// TouchClient; ends the event streams. Allowed inside a handler (it then does not wait
-        /// for that handler) and on several threads at once (the first call does the work).</summary>
+        /// for that handler) and on several threads at once (the first call does the work).
+        /// Every call on an application thread waits for a running handler, also when a
+        /// handler disposed the client first.</summary>
         public void Dispose()
         {
-            if (Interlocked.Exchange(ref disposed, 1) != 0) return;
+            bool first = Interlocked.Exchange(ref disposed, 1) == 0;
+            // Once a newer client holds the slot, the connection is that client's.
+            TouchClient holder = current;
             // Waits for a running callback when called on an application thread.
-            NativeMethods.DisconnectServer();
+            if (holder == null || holder == this) NativeMethods.DisconnectServer();
+            if (!first) return;
             lock (Gate)
             {
                 if (current == this) current = null;

@@ -211,6 +211,43 @@ namespace Vorn.MultiTouch.Tests
             }
         }
 
+        // A handler disposes its client and blocks; this thread then disposes too and must not
+        // get back before the handler is done. The handler is released through two blocking
+        // hand-offs that start only as this thread disposes: a Dispose that does not wait
+        // outruns them in about half the rounds, so twenty rounds catch it.
+        [Fact]
+        public void DisposeWaitsForAHandlerThatDisposedItsClient()
+        {
+            for (int round = 0; round < 20; round++)
+            {
+                using (var server = new ScriptedServer())
+                {
+                    var client = new TouchClient();
+                    var disposedInside = new ManualResetEventSlim();
+                    var disposing = new ManualResetEventSlim(false, 0);  // no spinning: a real hand-off
+                    var release = new ManualResetEventSlim(false, 0);
+                    var relay = new Thread(() => { if (disposing.Wait(Waits.Deadline)) release.Set(); });
+                    relay.Start();
+                    bool finished = false;
+                    client.DeviceInfoReceived += (sender, e) =>
+                    {
+                        client.Dispose();
+                        disposedInside.Set();
+                        release.Wait(Waits.Deadline);
+                        Volatile.Write(ref finished, true);
+                    };
+                    client.Connect("127.0.0.1", server.Port);
+                    server.Accept();
+                    server.Send(Information);
+                    Assert.True(disposedInside.Wait(Waits.Deadline), "the handler disposes its client");
+                    disposing.Set();
+                    client.Dispose();
+                    Assert.True(Volatile.Read(ref finished), "Dispose returned while the handler ran");
+                    relay.Join();
+                }
+            }
+        }
+
         [Fact]
         public void EventsPostedToASynchronizationContext()
         {

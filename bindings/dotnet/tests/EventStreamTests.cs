@@ -11,6 +11,12 @@ namespace Vorn.MultiTouch.Tests
 {
     public class EventStreamTests
     {
+        private static string Frame(int number)
+        {
+            return "<invoke name='frame' returntype=\"xml\"><arguments><number>" + number +
+                "</number><number>0</number><array></array></arguments></invoke>";
+        }
+
         [Fact]
         public async Task EveryEventInOrderThenServerLostEndsTheStream()
         {
@@ -56,6 +62,32 @@ namespace Vorn.MultiTouch.Tests
                 Assert.IsType<ServerLostEventArgs>(events.Last());
                 Assert.Equal(4, events.Count);
                 Assert.Equal(delivered.Count - 3, client.DroppedEventCount);
+            }
+        }
+
+        [Fact]
+        public async Task AReaderLeavingAStreamLeavesItsOtherReaderTheEnd()
+        {
+            using (var server = new ScriptedServer())
+            using (var client = new TouchClient())
+            {
+                client.Connect("127.0.0.1", server.Port);
+                server.Accept();
+                IAsyncEnumerable<EventArgs> stream = client.ReadEventsAsync(Waits.Token());
+                await using (IAsyncEnumerator<EventArgs> staying = stream.GetAsyncEnumerator())
+                {
+                    ValueTask<bool> next = staying.MoveNextAsync();  // this reader has begun
+                    server.Send(Frame(0), Frame(1));  // at most one of them to the waiting reader
+                    await foreach (EventArgs e in stream) break;  // the other reader takes one and leaves
+                    server.Dispose();
+                    var rest = new List<EventArgs>();
+                    while (await next)
+                    {
+                        rest.Add(staying.Current);
+                        next = staying.MoveNextAsync();
+                    }
+                    Assert.IsType<ServerLostEventArgs>(rest.Last());
+                }
             }
         }
     }

@@ -162,6 +162,33 @@ def test_close_while_frames_flow_stops_the_handlers(simulator_factory):
         pass  # a new Client opens once the other one is closed
 
 
+def test_close_waits_for_a_handler_that_closed_its_client(scripted_server, monkeypatch):
+    library = native.load()
+    disconnect = library.DisconnectServer
+    tester = threading.get_ident()
+    closing = threading.Event()  # this thread's close() has reached the library
+    closed_inside, finished = threading.Event(), threading.Event()
+
+    def disconnect_and_tell():
+        if threading.get_ident() == tester:
+            closing.set()
+        return disconnect()
+
+    def on_device_info(event):
+        client.close()
+        closed_inside.set()
+        closing.wait(DEADLINE)
+        finished.set()
+
+    monkeypatch.setattr(library, "DisconnectServer", disconnect_and_tell)
+    client = vornmt.Client("127.0.0.1", scripted_server.port, on_device_info=on_device_info)
+    scripted_server.accept()
+    scripted_server.send(INFORMATION)
+    assert closed_inside.wait(DEADLINE)
+    client.close()
+    assert finished.is_set()
+
+
 def test_exit_while_connected_and_receiving(simulator_factory):
     simulator = simulator_factory("--scenario", "drag", "--rate", "1000")
     script = ("import threading, vornmt\n"
@@ -218,6 +245,40 @@ def test_a_reader_behind_a_full_queue_still_gets_the_end(scripted_server, read):
     frames = [event for event in kept if isinstance(event, vornmt.Frame) and event.points == ()]
     assert len(kept) == 10 and frames == [vornmt.Frame(n, 0, ()) for n in range(len(frames))]
     assert (gap, end) == (vornmt.Dropped(50 - len(frames)), vornmt.ServerLost())
+
+
+@pytest.mark.parametrize("asynchronous", [False, True])
+def test_the_end_of_a_connection_ends_every_reader(scripted_server, asynchronous):
+    results = {}
+    begun = threading.Barrier(3, timeout=DEADLINE)  # both readers asked for events before the end
+
+    def read(name):
+        if asynchronous:
+            async def collect():
+                events = client.aevents()
+                begun.wait()
+                return [event async for event in events]
+            results[name] = asyncio.run(collect())
+        else:
+            events = client.events()
+            begun.wait()
+            results[name] = list(events)
+
+    with vornmt.Client("127.0.0.1", scripted_server.port) as client:
+        scripted_server.accept()
+        readers = [threading.Thread(target=read, args=(name,), daemon=True) for name in "ab"]
+        for reader in readers:
+            reader.start()
+        begun.wait()
+        scripted_server.send(*[frame_message(n) for n in range(20)])
+        scripted_server.connection.close()
+        for reader in readers:
+            reader.join(DEADLINE)
+        assert not any(reader.is_alive() for reader in readers)
+    events = results["a"] + results["b"]
+    assert events.count(vornmt.ServerLost()) == 1
+    # Each frame went to one reader (a stray event of an earlier connection has points).
+    assert sorted(e.value_0 for e in events if isinstance(e, vornmt.Frame) and e.points == ()) == list(range(20))
 
 
 def test_aevents_in_an_asyncio_program(simulator_factory):

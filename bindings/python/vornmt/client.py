@@ -86,14 +86,18 @@ class _EventQueue:
     the reader gets a Dropped(missed) where they are missing. A final event
     (ServerLost) is queued even when full, after the Dropped that marks what
     was left out before it, so a reader that fell behind still sees the end.
-    aevents() readers wait on a future of their loop, which put() and close()
-    resolve through loop.call_soon_threadsafe.
+    Several readers share the events, each taken once; taking a final event
+    ends every reader that began before it (they pass `since`, the ends()
+    they saw at their start). aevents() readers wait on a future of their
+    loop, which put(), close() and taking a final event resolve through
+    loop.call_soon_threadsafe.
     """
 
     def __init__(self, capacity: int) -> None:
         self.capacity = capacity
-        self._items: Deque[Event] = collections.deque()
+        self._items: Deque[Tuple[Event, bool]] = collections.deque()  # (event, final)
         self._dropped = 0
+        self._ends = 0  # final events taken so far
         self._closed = False
         self._changed = threading.Condition()
         self._waiters: List[Tuple[asyncio.AbstractEventLoop, "asyncio.Future[None]"]] = []
@@ -108,43 +112,74 @@ class _EventQueue:
                 self._dropped += 1
                 return
             if self._dropped:
-                self._items.append(Dropped(self._dropped))
+                self._items.append((Dropped(self._dropped), False))
                 self._dropped = 0
-            self._items.append(event)
+            self._items.append((event, final))
             self._changed.notify()
             if not self._waiters:
                 return
             waiters, self._waiters = self._waiters, []
         _wake(waiters)
 
-    def _take_locked(self) -> Optional[Event]:
+    def ends(self) -> int:
+        with self._changed:
+            return self._ends
+
+    def _take_locked(self, since: Optional[int]) -> Tuple[Optional[Event], bool]:
+        """The next event, or None; and whether this reader is done: an end was taken since it
+        began (what is left belongs to the next connection), or the queue is closed and empty."""
+        if since is not None and since != self._ends:
+            return None, True
         if self._items:
-            return self._items.popleft()
+            event, final = self._items.popleft()
+            if final:
+                self._ends += 1
+                self._changed.notify_all()  # the other readers end here too
+            return event, False
         if self._dropped:
             count, self._dropped = self._dropped, 0
-            return Dropped(count)
-        return None
+            return Dropped(count), False
+        return None, self._closed
 
-    def get(self, timeout: Optional[float]) -> Optional[Event]:
-        """The next event; None after `timeout` seconds without one, or once closed and empty."""
+    def _end_waiters_locked(self, ends_before: int) -> List[Tuple[asyncio.AbstractEventLoop, "asyncio.Future[None]"]]:
+        """The aevents() readers to wake when this taker took an end: they are done too."""
+        if self._ends == ends_before:
+            return []
+        waiters, self._waiters = self._waiters, []
+        return waiters
+
+    def get(self, timeout: Optional[float], since: Optional[int] = None) -> Optional[Event]:
+        """The next event; None after `timeout` seconds without one, or once the reader is done
+        (see _take_locked; `since` None: whatever ends were taken)."""
         deadline = None if timeout is None else time.monotonic() + timeout
         with self._changed:
-            while not self._items and not self._dropped and not self._closed:
+            ends = self._ends
+            event, done = self._take_locked(since)
+            while event is None and not done:
                 remaining = None if deadline is None else deadline - time.monotonic()
                 if remaining is not None and remaining <= 0:
-                    return None
+                    break
                 self._changed.wait(remaining)
-            return self._take_locked()
+                event, done = self._take_locked(since)
+            waiters = self._end_waiters_locked(ends)
+        _wake(waiters)
+        return event
 
-    def poll(self) -> Tuple[Optional[Event], bool]:
-        """The next event without waiting, or None; and whether the queue is closed."""
+    def poll(self, since: Optional[int] = None) -> Tuple[Optional[Event], bool]:
+        """The next event without waiting, or None; and whether the reader is done."""
         with self._changed:
-            return self._take_locked(), self._closed
+            ends = self._ends
+            taken = self._take_locked(since)
+            waiters = self._end_waiters_locked(ends)
+        _wake(waiters)
+        return taken
 
-    def add_waiter(self, loop: asyncio.AbstractEventLoop, future: "asyncio.Future[None]") -> bool:
-        """Has put() or close() resolve `future`; False when there is something to take already."""
+    def add_waiter(self, loop: asyncio.AbstractEventLoop, future: "asyncio.Future[None]",
+                   since: Optional[int] = None) -> bool:
+        """Has put(), close() or a taken end resolve `future`; False when there is something to
+        take or the reader is done already."""
         with self._changed:
-            if self._items or self._dropped or self._closed:
+            if self._items or self._dropped or self._closed or (since is not None and since != self._ends):
                 return False
             self._waiters.append((loop, future))
             return True
@@ -243,14 +278,20 @@ class Client:
         self._library.DisconnectServer()
 
     def close(self) -> None:
-        """Ends the connection and releases the Client. From a handler too. Idempotent."""
+        """Ends the connection and releases the Client. From a handler too (it then does not
+        wait for that handler). Idempotent, but every call on an application thread waits for
+        a running handler, also when a handler closed the Client first."""
         global _current
-        if self._closed:
+        with _current_lock:
+            first, self._closed = not self._closed, True
+            # Once a newer Client holds the slot, the connection is that Client's.
+            ours = _current is None or _current is self
+        if ours:
+            # Waits for a running handler when called from an application thread,
+            # so no handler of this Client runs once close() has returned there.
+            self._library.DisconnectServer()
+        if not first:
             return
-        self._closed = True
-        # Waits for a running handler when called from an application thread,
-        # so no handler of this Client runs once close() has returned there.
-        self._library.DisconnectServer()
         with _current_lock:
             if _current is self:
                 _current = None
@@ -323,29 +364,37 @@ class Client:
 
     def events(self, timeout: Optional[float] = None) -> Iterator[Event]:
         """Yields events in the order they arrived. Ends when none arrives within `timeout`
-        seconds (None: wait for ever), after ServerLost, or once the Client is closed."""
+        seconds (None: wait for ever), after ServerLost, or once the Client is closed. Readers
+        on several threads share the events, each going to one of them; the ServerLost goes to
+        one, and ends every reader that asked for events() before it was read."""
         self._check_queue()
+        return self._read(self._queue.ends(), timeout)
+
+    def _read(self, since: int, timeout: Optional[float]) -> Iterator[Event]:
         while True:
-            event = self._queue.get(timeout)
+            event = self._queue.get(timeout, since)
             if event is None:
                 return
             yield event
             if isinstance(event, ServerLost):
                 return
 
-    async def aevents(self, timeout: Optional[float] = None) -> AsyncIterator[Event]:
+    def aevents(self, timeout: Optional[float] = None) -> AsyncIterator[Event]:
         """events() for asyncio, on the running loop: `async for event in client.aevents()`.
-        The same queue, order, overflow rule and ends; waiting never blocks the loop (the
-        library's threads wake it with loop.call_soon_threadsafe)."""
+        The same queue, order, overflow rule, sharing and ends; waiting never blocks the loop
+        (the library's threads wake it with loop.call_soon_threadsafe)."""
         self._check_queue()
+        return self._aread(self._queue.ends(), timeout)
+
+    async def _aread(self, since: int, timeout: Optional[float]) -> AsyncIterator[Event]:
         loop = asyncio.get_running_loop()
         while True:
-            event, closed = self._queue.poll()
+            event, done = self._queue.poll(since)
             if event is None:
-                if closed:
+                if done:
                     return
                 future = loop.create_future()
-                if self._queue.add_waiter(loop, future):
+                if self._queue.add_waiter(loop, future, since):
                     try:
                         await asyncio.wait_for(future, timeout)
                     except asyncio.TimeoutError:
@@ -495,7 +544,10 @@ def _register_callbacks(library: ctypes.CDLL) -> None:
 
 @atexit.register
 def _close_at_exit() -> None:
-    # The library's threads must not call into an interpreter that is shutting down.
+    # The library's threads must not call into an interpreter that is shutting down,
+    # those left by a Client closed from a handler included.
     client = _current
     if client is not None:
         client.close()
+    elif _registered:
+        native.load().DisconnectServer()
