@@ -167,12 +167,14 @@ BoundedHttpServer::~BoundedHttpServer() {
 
 void BoundedHttpServer::StartServing() {
     serving_ = std::make_unique<httplib::ThreadPool>(serving_threads_);
-    // Without its wake-up the room could not be told of a new connection;
-    // then ending_ makes every connection close as it is accepted.
-    if (room_changed_.Open() != 0) {
+    {
+        // Without its wake-up the room could not be told of a new
+        // connection; then ending_ makes each close as it is accepted.
         std::lock_guard<std::mutex> hold(mutex_);
-        ending_ = true;
-        return;
+        if (room_changed_.Open() != 0) {
+            ending_ = true;
+            return;
+        }
     }
     room_thread_ = std::thread([this] { WaitForFirstBytes(); });
 }
@@ -183,6 +185,8 @@ void BoundedHttpServer::StopServing() {
     // Connections handed over meanwhile are closed unserved (ending_).
     if (serving_) serving_->shutdown();
     serving_.reset();
+    // Under the lock, as EndConnections signals under it from any thread.
+    std::lock_guard<std::mutex> hold(mutex_);
     room_changed_.Close();
 }
 
