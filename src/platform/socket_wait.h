@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/sockets.h"
 
@@ -49,5 +50,13 @@ WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
 // The same for room to send: kWritable once `socket` takes more bytes (or has
 // an error for the next send to report), kWoken when the wake-up is signalled.
 WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error);
+
+// Waits on many sockets at once, for a server that keeps idle connections
+// off its serving threads: kReadable once any of `sockets` has data (or an
+// end of stream or an error to report), with (*readable)[i] telling which;
+// kWoken when the wake-up is signalled; kTimedOut after `timeout_ms` (-1: no
+// time-out). On kFailed *error holds the number.
+WaitResult WaitAnyReadable(const std::vector<SocketHandle>& sockets, std::vector<bool>* readable,
+                           SocketWakeup& wakeup, int timeout_ms, int* error);
 
 }  // namespace vornmt::platform

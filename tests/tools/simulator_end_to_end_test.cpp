@@ -197,6 +197,7 @@ protected:
         options.session.resolution = resolution;
         options.session.information = WireInformation{3, 100, information};
         options.log = log_.Function();
+        options.session.stall_ms = stall_ms_;
         options.max_clients = max_clients_;
         options.start_thread = start_thread_;
         ASSERT_EQ(server_->Start(std::move(options)), 0);
@@ -242,6 +243,7 @@ protected:
     LogLines log_;
     std::unique_ptr<SimulatorServer> server_;
     int max_clients_ = kDefaultMaxClients;
+    int stall_ms_ = kDefaultStallMs;
     ThreadStarter start_thread_;
 };
 
@@ -442,6 +444,19 @@ TEST_F(SimulatorEndToEnd, ClientOverTheCapIsClosedAndTheOthersAreServedOn) {
     WireFrame frame;
     EXPECT_TRUE(ReadWireFrame(first, &frame));
     EXPECT_TRUE(ReadWireFrame(second, &frame));
+}
+
+TEST_F(SimulatorEndToEnd, ClientsThatStopReadingAreDroppedAndTheirSlotsServeNewClients) {
+    max_clients_ = 2;
+    stall_ms_ = 200;
+    // As fast as the simulator can send, so that the connections' buffers fill.
+    StartServer(BuiltinStream("tap", 1000), 0, 1e6);
+    RawClient stalled[2];
+    for (RawClient& client : stalled) ASSERT_TRUE(Subscribe(client, server_->port()));
+    EXPECT_TRUE(log_.WaitForLineContaining("client 1: finished: it took no bytes for 0.2 s (it stopped reading)"));
+    EXPECT_TRUE(log_.WaitForLineContaining("client 2: finished: it took no bytes for 0.2 s (it stopped reading)"));
+    RawClient fresh;
+    EXPECT_TRUE(Subscribe(fresh, server_->port()));
 }
 
 TEST_F(SimulatorEndToEnd, ClientWithoutAThreadIsClosedAndTheSimulatorServesOn) {

@@ -136,6 +136,20 @@ TEST_F(ViewServerTest, StoppingEndsOpenStreams) {
     EXPECT_NE(page.received().find("\"x\":800"), std::string::npos);
 }
 
+TEST_F(ViewServerTest, IdleConnectionsDoNotKeepThePageWaiting) {
+    // More connections that send nothing than there are serving threads,
+    // each opened before the page asks.
+    std::vector<std::unique_ptr<HttpTestClient>> idle;
+    for (int i = 0; i < 60; ++i) {
+        idle.push_back(std::make_unique<HttpTestClient>());
+        ASSERT_TRUE(idle.back()->Open(port_)) << "connection " << i;
+    }
+    HttpTestClient page;
+    ASSERT_TRUE(page.Get(port_, "/"));
+    // Served at once; 3 s only bounds a slow machine.
+    EXPECT_TRUE(page.ReadUntil("</html>", 1, 3000)) << page.received().substr(0, 200);
+}
+
 TEST_F(ViewServerTest, RequestDeclaringABodyIsAnsweredAndClosedWithTheBodyUnread) {
     const std::string host = "Host: 127.0.0.1:" + std::to_string(port_) + "\r\n";
     const std::pair<std::string, std::string> cases[] = {

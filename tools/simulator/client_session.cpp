@@ -1,6 +1,7 @@
 #include "simulator/client_session.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "common/event_text.h"
 #include "platform/send_all.h"
@@ -25,6 +26,9 @@ void ClientSession::Log(const std::string& line) const {
 }
 
 std::string ClientSession::Run() {
+    // Sends then wait for room themselves, where the stall limit and a stop
+    // can end them.
+    platform::SetNonBlocking(socket_);
     std::string ending;
     const WireInformation& information = settings_.stream.information.value_or(settings_.information);
     if (!SendText(VersionMessageText(), &ending) || !SendText(InformationMessageText(information), &ending)) {
@@ -44,11 +48,12 @@ std::string ClientSession::Run() {
         if (ready == platform::WaitResult::kReadable) {
             long received = platform::Receive(socket_, buffer, sizeof buffer, &error);
             if (received == 0) return "the client closed the connection";
-            if (received < 0) {
+            // A socket reported readable may hold nothing after all (would block).
+            if (received < 0 && error != platform::kWsaWouldBlock) {
                 return error == platform::kWsaConnectionReset ? "the client reset the connection"
                                                               : SocketFailure("receiving", error);
             }
-            if (!HandleBytes(buffer, static_cast<std::size_t>(received), &ending)) return ending;
+            if (received > 0 && !HandleBytes(buffer, static_cast<std::size_t>(received), &ending)) return ending;
         }
         if (streaming_ && !SendDueItems(&ending)) {
             if (stream_over_) DiscardUnread();
@@ -69,8 +74,14 @@ void ClientSession::DiscardUnread() {
 
 bool ClientSession::SendText(const std::string& text, std::string* failure) {
     // The NUL goes out with the text.
-    const int error = platform::SendAll(socket_, text.c_str(), text.size() + 1);
+    const int error = platform::SendAll(socket_, text.c_str(), text.size() + 1, &stop_, settings_.stall_ms);
     if (error == 0) return true;
+    if (error == platform::kWsaTimedOut) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", settings_.stall_ms / 1000.0);
+        *failure = std::string("it took no bytes for ") + seconds + " s (it stopped reading); dropped";
+        return false;
+    }
     // A peer that has closed shows as a reset, an abort or (a broken pipe on
     // POSIX) a shut-down socket.
     const bool gone = error == platform::kWsaConnectionReset || error == platform::kWsaConnectionAborted ||

@@ -1,7 +1,8 @@
 // One client of the simulator: greets it with "version" and "information",
 // answers "get_resolution", logs every request, and once the client has
 // subscribed ("send_request") plays it the stream at the stream's timing,
-// numbering its frames for this client alone. Runs on a thread of its own;
+// numbering its frames for this client alone. Sends wait for room at most
+// SessionSettings::stall_ms. Runs on a thread of its own;
 // the socket belongs to the server, which closes it after Run returns.
 #pragma once
 
@@ -23,6 +24,10 @@ namespace vornmt::tools {
 // the protocol comes near it.
 constexpr std::size_t kMaxRequestBytes = 64 * 1024;
 
+// How long a client's socket may take no byte while the stream has
+// something for it, by default; then the client is dropped (--stall-seconds).
+constexpr int kDefaultStallMs = 10000;
+
 // What every session reads; fixed while the server runs.
 struct SessionSettings {
     Stream stream;
@@ -34,6 +39,9 @@ struct SessionSettings {
     // the stream brings its own (a replay of a recording that holds them).
     WireResolution resolution{1920, 1080};
     WireInformation information;
+    // A client that stopped reading is dropped once its socket has taken no
+    // byte for this long, so that such clients cannot hold every slot.
+    int stall_ms = kDefaultStallMs;
 };
 
 // Receives one finished log line. Called from session threads at once, so it
@@ -46,7 +54,7 @@ public:
                   platform::SocketWakeup& stop, LogFunction log);
 
     // Serves the client until it leaves, the stream has played all its
-    // passes, a send fails, or `stop` is signalled. Returns what ended it.
+    // passes, a send fails or stalls, or `stop` is signalled. Returns what ended it.
     std::string Run();
 
 private:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -40,6 +41,8 @@ const char kUsage[] =
     "  --clients N         stop once N clients have been served to the end\n"
     "  --max-clients N     serve at most N clients at once, 1 to 1000 (default 32);\n"
     "                      one more is closed as it connects\n"
+    "  --stall-seconds S   drop a client that takes no bytes for S seconds while\n"
+    "                      frames wait for it, 0.1 to 3600 (default 10)\n"
     "  --resolution WxH    what get_resolution answers (default 1920x1080)\n"
     "  --list              list the built-in scenarios and exit\n"
     "  --show NAME         print a built-in scenario in the file format and exit\n"
@@ -58,6 +61,7 @@ struct Arguments {
     double duration_s = 0;
     int clients = 0;
     int max_clients = kDefaultMaxClients;
+    double stall_s = kDefaultStallMs / 1000.0;
     WireResolution resolution{1920, 1080};
     bool resolution_given = false;
     bool quiet = false;
@@ -183,6 +187,11 @@ int Run(int argc, char** argv) {
             if (!ParseIntegerOption(value(), 1, kMostMaxClients, &arguments.max_clients)) {
                 return UsageError("--max-clients needs 1 to 1000");
             }
+        } else if (option == "--stall-seconds") {
+            const char* text = value();
+            if (!text || !ParseReal(text, &arguments.stall_s) || arguments.stall_s < 0.1 || arguments.stall_s > 3600) {
+                return UsageError("--stall-seconds needs a number of seconds from 0.1 to 3600");
+            }
         } else if (option == "--speed") {
             const char* text = value();
             if (!text || !ParseReal(text, &arguments.speed) || arguments.speed < 0.01 || arguments.speed > 100) {
@@ -209,6 +218,7 @@ int Run(int argc, char** argv) {
     options.max_clients = arguments.max_clients;
     options.session.resolution = arguments.resolution;
     options.session.speed = arguments.speed;
+    options.session.stall_ms = static_cast<int>(std::lround(arguments.stall_s * 1000));
     std::string what;
     std::string error;
     if (!PrepareSession(arguments, &options.session, &what, &error)) {

@@ -51,7 +51,7 @@ bool RefuseRequest(const httplib::Request& request, httplib::Response& response)
 }  // namespace
 
 struct ViewServer::Http {
-    BoundedHttpServer server;
+    BoundedHttpServer server{kHttpThreads};
     std::unique_ptr<HostNames> hosts;  // set before serving starts
 };
 
@@ -63,7 +63,6 @@ ViewServer::~ViewServer() { Stop(); }
 bool ViewServer::Start(const std::string& address, int port, std::string* error,
                        std::vector<std::string> allowed_hosts) {
     httplib::Server& server = http_->server;
-    server.new_task_queue = [] { return new httplib::ThreadPool(kHttpThreads); };
     Http* http = http_.get();
     server.set_pre_routing_handler([http](const httplib::Request& request, httplib::Response& response) {
         if (RefuseRequest(request, response)) return httplib::Server::HandlerResponse::Handled;
