@@ -74,6 +74,7 @@ bool ViewServer::Start(const std::string& address, int port, std::string* error,
                              "text/plain");
         return httplib::Server::HandlerResponse::Handled;
     });
+    server.set_write_timeout(stalled_page_ms_ / 1000, (stalled_page_ms_ % 1000) * 1000);
     // A client that waits for leave to send its body is refused instead.
     server.set_expect_100_continue_handler([](const httplib::Request&, httplib::Response&) { return 413; });
     server.Get("/", [](const httplib::Request&, httplib::Response& response) {

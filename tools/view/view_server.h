@@ -22,6 +22,10 @@ extern const char* const kViewPage;
 // browser that went away is noticed and the connection is released.
 constexpr int kKeepAliveMs = 2000;
 
+// A page whose stream takes no byte for this long is closed, so that a
+// browser that stopped reading holds no serving thread for ever.
+constexpr int kStalledPageMs = 5000;
+
 // Headers in one request; a browser sends about a dozen. More is 431.
 constexpr std::size_t kMaxRequestHeaders = 100;
 
@@ -43,6 +47,9 @@ public:
     bool Start(const std::string& address, int port, std::string* error,
                std::vector<std::string> allowed_hosts = {});
     int port() const { return port_; }
+    // Before Start: how long a stream may take no byte before its page is
+    // closed (kStalledPageMs unless set).
+    void set_stalled_page_ms(int ms) { stalled_page_ms_ = ms; }
     // After Start: the Host names served, for people.
     std::string accepted_hosts() const;
     // Ends every stream (closes the hub) and stops serving; waits for the
@@ -56,6 +63,7 @@ private:
     std::unique_ptr<Http> http_;
     std::thread thread_;
     int port_ = 0;
+    int stalled_page_ms_ = kStalledPageMs;
 };
 
 }  // namespace vornmt::tools::view
