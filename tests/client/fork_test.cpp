@@ -187,6 +187,7 @@ TEST_F(ForkedChild, ChildDeliversNoneOfTheParentsQueuedFrames) {
 // connects anew nor when it exits.
 TEST_F(ForkedChild, ChildrenForkedDuringAFloodStartClean) {
     if (!kChildOfABusyParentMayAllocate) GTEST_SKIP() << "the sanitizer's allocator does not survive such a fork";
+    if (!kChildMayStartThreads) GTEST_SKIP() << "a child that cannot connect anew tests nothing here";
     constexpr int kForks = 100;
     SetOnReceivePointFrame(IgnoreFrame, nullptr);
     std::atomic<bool> flooding{true};
