@@ -86,6 +86,14 @@ VORNMT_API int32_t VORNMT_CALL GetServerResolution(mt::ResolutionCallback callba
     });
 }
 
+VORNMT_API int32_t VORNMT_CALL OpenEventQueue(int32_t) { return kOutOfMemory; }
+
+VORNMT_API int32_t VORNMT_CALL CloseEventQueue(void) { return mt::ERR_NONE; }
+
+VORNMT_API int32_t VORNMT_CALL WaitEvent(mt::TouchEvent*, int32_t) { return mt::ERR_NO_EVENT; }
+
+VORNMT_API intptr_t VORNMT_CALL GetEventWaitHandle(void) { return -1; }
+
 VORNMT_API const char* VORNMT_CALL GetGestureName(const mt::TouchGesture* gesture) {
     return vornmt::client::GestureName(gesture);
 }
