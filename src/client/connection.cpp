@@ -9,8 +9,9 @@ constexpr const char* kDefaultServerAddress = "127.0.0.1";
 
 }  // namespace
 
-Connection::Connection(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points)
-    : context_{stop_, socket_, wakeup_, queue, registry, points} {}
+Connection::Connection(CallbackRegistry& registry, EventQueue& events, transport::MessageQueue& queue,
+                       transport::PointBuffer& points)
+    : deliveries_(registry, events, stop_), context_{stop_, socket_, wakeup_, queue, deliveries_, points} {}
 
 Connection::~Connection() {
     platform::LockGuard guard(lifecycle_lock_);
@@ -54,6 +55,7 @@ void Connection::SignalStop() {
     send_cancel_.Signal();
     wakeup_.Signal();
     context_.queue.WakeAll();
+    deliveries_.WakeProducers();  // a delivery waiting for room in the event queue
     // Ending the stream lets the server see the disconnect at once.
     platform::SocketHandle socket = socket_.load();
     if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);

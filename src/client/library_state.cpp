@@ -14,6 +14,7 @@ LibraryState* const library = new LibraryState;
 void RenewInForkedChild() {
     library->registry.RenewAfterFork();
     library->connection.RenewAfterFork();
+    library->events.RenewAfterFork();
 }
 
 const bool fork_handler_registered = (platform::RunInForkedChildren(RenewInForkedChild), true);
@@ -24,7 +25,8 @@ struct Unload {
     Unload(const Unload&) = delete;
     Unload& operator=(const Unload&) = delete;
     ~Unload() {
-        if (library->connection.TeardownForUnload()) delete library;
+        // A thread waiting in WaitEvent would wait on a destroyed condition.
+        if (library->connection.TeardownForUnload() && !library->events.has_waiting_takers()) delete library;
     }
 };
 const Unload unload;
