@@ -80,6 +80,10 @@ protected:
         ASSERT_TRUE(server.Accept());
     }
     TestServer server;
+    // What callbacks record: members, so that they outlive TearDown, which
+    // waits for a running callback.
+    EventLog seen;
+    EventLog errors;
 };
 
 TEST_F(EventQueue, KeepsTheOrderAcrossKinds) {
@@ -102,7 +106,6 @@ TEST_F(EventQueue, KeepsTheOrderAcrossKinds) {
 void Throw(int32_t, int32_t, int32_t, const mt::TouchPoint*, void*) { throw std::runtime_error("application fault"); }
 
 TEST_F(EventQueue, ACallbackThatThrowsIsReportedAfterItsEvent) {
-    EventLog errors;
     ExpectErrors(&errors);
     SetOnReceivePointFrame(Throw, nullptr);
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
@@ -115,7 +118,6 @@ TEST_F(EventQueue, ACallbackThatThrowsIsReportedAfterItsEvent) {
 }
 
 TEST_F(EventQueue, CallbacksAndQueueBothSeeEveryEvent) {
-    EventLog seen;
     SetOnReceivePointFrame(RecordFrame, &seen);
     SetOnReceiveGesture(RecordGesture, &seen);
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
@@ -154,11 +156,10 @@ TEST_F(EventQueue, HandleIsSignalledExactlyWhileEventsAreQueued) {
     const intptr_t handle = GetEventWaitHandle();
     ASSERT_NE(handle, -1);
     EXPECT_FALSE(HandleSignalled(handle));
-    EventLog frames;
-    SetOnReceivePointFrame(RecordFrame, &frames);
+    SetOnReceivePointFrame(RecordFrame, &seen);
     ASSERT_NO_FATAL_FAILURE(Connect());
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(server.SendMessage(FrameText(i)));
-    ASSERT_TRUE(frames.WaitForCount(3));  // each event is queued before its callback runs
+    ASSERT_TRUE(seen.WaitForCount(3));  // each event is queued before its callback runs
     mt::TouchEvent event{};
     for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(HandleSignalled(handle)) << "before taking event " << i;
@@ -241,15 +242,14 @@ TEST_F(EventQueue, CloseEventQueueWakesAWaitingThread) {
 }
 
 TEST_F(EventQueue, CloseEventQueueReleasesADeliveryWaitingForRoom) {
-    EventLog frames;
-    SetOnReceivePointFrame(RecordFrame, &frames);
+    SetOnReceivePointFrame(RecordFrame, &seen);
     ASSERT_EQ(OpenEventQueue(1), mt::ERR_NONE);
     ASSERT_NO_FATAL_FAILURE(Connect());
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(server.SendMessage(FrameText(i)));
     ASSERT_TRUE(ProducerWaitsForRoom());
-    EXPECT_EQ(frames.size(), 1u);
+    EXPECT_EQ(seen.size(), 1u);
     EXPECT_EQ(CloseEventQueue(), mt::ERR_NONE);
-    EXPECT_TRUE(frames.WaitForCount(3)) << "the callbacks did not go on";
+    EXPECT_TRUE(seen.WaitForCount(3)) << "the callbacks did not go on";
 }
 
 // Two frames only: the second, given up, leaves no message behind for the
