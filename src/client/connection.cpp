@@ -11,7 +11,7 @@ constexpr const char* kDefaultServerAddress = "127.0.0.1";
 
 Connection::Connection(CallbackRegistry& registry, EventQueue& events, transport::MessageQueue& queue,
                        transport::PointBuffer& points)
-    : deliveries_(registry, events, stop_), context_{stop_, socket_, wakeup_, queue, deliveries_, points} {}
+    : deliveries_(registry, events, queue, stop_), context_{stop_, socket_, wakeup_, queue, deliveries_, points} {}
 
 Connection::~Connection() {
     platform::LockGuard guard(lifecycle_lock_);
@@ -55,7 +55,7 @@ void Connection::SignalStop() {
     send_cancel_.Signal();
     wakeup_.Signal();
     context_.queue.WakeAll();
-    deliveries_.WakeProducers();  // a delivery waiting for room in the event queue
+    deliveries_.WakeWaiters();  // of the event queue
     // Ending the stream lets the server see the disconnect at once.
     platform::SocketHandle socket = socket_.load();
     if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);

@@ -18,6 +18,10 @@ using Clock = std::chrono::steady_clock;  // monotonic
 constexpr int kWsaFault = 10014;       // WSAEFAULT
 constexpr int kWsaInvalid = 10022;     // WSAEINVAL
 constexpr int kOutOfMemory = 10055;    // WSAENOBUFS
+// Events a deferred wake of the takers lets pile up at most: enough to spare
+// most thread switches under a stream, few enough to let the takers work
+// alongside the dispatch thread.
+constexpr std::size_t kWakeBatch = 32;
 
 // Rings a forked child let go of: never read or freed, yet still reachable,
 // so leak checkers do not count them.
@@ -83,6 +87,8 @@ int EventQueue::Close() {
         ++closes_;
         FreeRing_locked();
         signal_.Close();
+        handle_given_ = false;
+        wake_deferred_.store(false);
         wake = takers_waiting_ > 0 || producers_waiting_ > 0;
     }
     if (wake) {
@@ -123,7 +129,7 @@ int EventQueue::Take(mt::TouchEvent* event, std::int32_t timeout_ms) {
         }
         std::memcpy(static_cast<void*>(event), &ring_[head_], sizeof *event);
         head_ = (head_ + 1) % slots_;
-        if (--count_ == 0) signal_.Reset();
+        if (--count_ == 0 && handle_given_) signal_.Reset();
         wake_producers = producers_waiting_ > 0 && count_ < capacity_;
     }
     // After the lock is released: a producer woken while it is held would
@@ -134,16 +140,25 @@ int EventQueue::Take(mt::TouchEvent* event, std::int32_t timeout_ms) {
 
 std::intptr_t EventQueue::wait_handle() {
     platform::LockGuard guard(lock_);
-    return open_.load() ? signal_.handle() : -1;
+    if (!open_.load()) return -1;
+    if (!handle_given_ && count_ > 0) signal_.Set();
+    handle_given_ = true;
+    return signal_.handle();
 }
 
 template <typename Fill>
-void EventQueue::Put(const std::atomic<bool>& stop, Fill fill) {
+void EventQueue::Put(const Producer& producer, Fill fill) {
+    const std::atomic<bool>& stop = producer.stop;
     if (!open_.load()) return;
     bool wake_takers = false;
     {
         platform::LockGuard guard(lock_);
         while (open_.load() && count_ >= capacity_ && !stop.load()) {
+            // The takers must not sleep on through this wait.
+            if (wake_deferred_.load()) {
+                wake_deferred_.store(false);
+                has_event_.NotifyAll();
+            }
             ++producers_waiting_;
             has_room_.Wait(lock_);
             --producers_waiting_;
@@ -153,15 +168,22 @@ void EventQueue::Put(const std::atomic<bool>& stop, Fill fill) {
         mt::TouchEvent& slot = ring_[(head_ + count_) % slots_];
         std::memset(static_cast<void*>(&slot), 0, sizeof slot);
         fill(slot);
-        if (++count_ == 1) signal_.Set();
-        wake_takers = takers_waiting_ > 0;
+        if (++count_ == 1 && handle_given_) signal_.Set();
+        if (takers_waiting_ > 0) {
+            // The stop flag is read under the lock: a stop's
+            // WakeDeferredTakers either comes after this and wakes them, or
+            // came before and the flag is seen set.
+            const bool defer = producer.more_coming && count_ < kWakeBatch && !stop.load();
+            wake_deferred_.store(defer);
+            wake_takers = !defer;
+        }
     }
     if (wake_takers) has_event_.NotifyAll();
 }
 
 void EventQueue::PutFrame(int frame_value_0, int frame_value_1, int point_count, const mt::TouchPoint* points,
-                          const std::atomic<bool>& stop) {
-    Put(stop, [&](mt::TouchEvent& event) {
+                          const Producer& producer) {
+    Put(producer, [&](mt::TouchEvent& event) {
         event.kind = mt::EVENT_FRAME;
         event.value_0 = frame_value_0;
         event.value_1 = frame_value_1;
@@ -170,37 +192,46 @@ void EventQueue::PutFrame(int frame_value_0, int frame_value_1, int point_count,
     });
 }
 
-void EventQueue::PutGesture(const mt::TouchGesture& gesture, const std::atomic<bool>& stop) {
-    Put(stop, [&](mt::TouchEvent& event) {
+void EventQueue::PutGesture(const mt::TouchGesture& gesture, const Producer& producer) {
+    Put(producer, [&](mt::TouchEvent& event) {
         event.kind = mt::EVENT_GESTURE;
         event.gesture = gesture;
     });
 }
 
-void EventQueue::PutDeviceInfo(const mt::TouchDeviceInfo& info, const std::atomic<bool>& stop) {
-    Put(stop, [&](mt::TouchEvent& event) {
+void EventQueue::PutDeviceInfo(const mt::TouchDeviceInfo& info, const Producer& producer) {
+    Put(producer, [&](mt::TouchEvent& event) {
         event.kind = mt::EVENT_DEVICE_INFO;
         event.info = info;
     });
 }
 
-void EventQueue::PutResolution(int x, int y, const std::atomic<bool>& stop) {
-    Put(stop, [&](mt::TouchEvent& event) {
+void EventQueue::PutResolution(int x, int y, const Producer& producer) {
+    Put(producer, [&](mt::TouchEvent& event) {
         event.kind = mt::EVENT_RESOLUTION;
         event.value_0 = x;
         event.value_1 = y;
     });
 }
 
-void EventQueue::PutServerBreak(const std::atomic<bool>& stop) {
-    Put(stop, [](mt::TouchEvent& event) { event.kind = mt::EVENT_SERVER_BREAK; });
+void EventQueue::PutServerBreak(const Producer& producer) {
+    Put(producer, [](mt::TouchEvent& event) { event.kind = mt::EVENT_SERVER_BREAK; });
 }
 
-void EventQueue::PutError(int code, const std::atomic<bool>& stop) {
-    Put(stop, [&](mt::TouchEvent& event) {
+void EventQueue::PutError(int code, const Producer& producer) {
+    Put(producer, [&](mt::TouchEvent& event) {
         event.kind = mt::EVENT_ERROR;
         event.value_0 = code;
     });
+}
+
+void EventQueue::WakeDeferredTakers() {
+    {
+        platform::LockGuard guard(lock_);
+        if (!wake_deferred_.load()) return;
+        wake_deferred_.store(false);
+    }
+    has_event_.NotifyAll();
 }
 
 void EventQueue::WakeProducers() {
@@ -226,9 +257,11 @@ void EventQueue::RenewAfterFork() {
     ring_ = nullptr;
     slots_ = capacity_ = head_ = count_ = 0;
     takers_waiting_ = producers_waiting_ = 0;
+    wake_deferred_.store(false);
     ++closes_;
     open_.store(false);
     signal_.Close();
+    handle_given_ = false;
 }
 
 }  // namespace vornmt::client

@@ -3,7 +3,7 @@
 // resolution answers and message errors; the receive thread with socket
 // errors and the server break) and application threads empty (WaitEvent).
 // It owns the ring and the wait handle, which is signalled exactly while the
-// ring holds an event. Everything is under the event queue lock, which is
+// ring holds an event (kept so from the moment the application asks for it). Everything is under the event queue lock, which is
 // taken after a callback slot's lock (a callback may call WaitEvent), never
 // before one, and never together with the message queue's lock.
 #pragma once
@@ -32,17 +32,31 @@ public:
     int Take(Vorn_SDK_MultiTouch::TouchEvent* event, std::int32_t timeout_ms);
     std::intptr_t wait_handle();
 
+    // How a library thread puts an event: `stop` is its connection's stop
+    // flag; `more_coming` says that the thread has further messages in hand,
+    // so that waking the takers may wait for them (see WakeDeferredTakers).
+    struct Producer {
+        const std::atomic<bool>& stop;
+        bool more_coming;
+    };
     // Library threads. Each puts one event, waiting while the queue is full
-    // until there is room, the queue is closed or `stop` is set; an event
-    // given up that way is not queued. Without an open queue, they return at
-    // once.
+    // until there is room, the queue is closed or the stop flag is set; an
+    // event given up that way is not queued. Without an open queue, they
+    // return at once.
     void PutFrame(int frame_value_0, int frame_value_1, int point_count, const Vorn_SDK_MultiTouch::TouchPoint* points,
-                  const std::atomic<bool>& stop);
-    void PutGesture(const Vorn_SDK_MultiTouch::TouchGesture& gesture, const std::atomic<bool>& stop);
-    void PutDeviceInfo(const Vorn_SDK_MultiTouch::TouchDeviceInfo& info, const std::atomic<bool>& stop);
-    void PutResolution(int x, int y, const std::atomic<bool>& stop);
-    void PutServerBreak(const std::atomic<bool>& stop);
-    void PutError(int code, const std::atomic<bool>& stop);
+                  const Producer& producer);
+    void PutGesture(const Vorn_SDK_MultiTouch::TouchGesture& gesture, const Producer& producer);
+    void PutDeviceInfo(const Vorn_SDK_MultiTouch::TouchDeviceInfo& info, const Producer& producer);
+    void PutResolution(int x, int y, const Producer& producer);
+    void PutServerBreak(const Producer& producer);
+    void PutError(int code, const Producer& producer);
+    // Under a stream of messages the dispatch thread wakes waiting takers once
+    // per kWakeBatch events or when it runs out of messages, not once per
+    // event: a taker woken per event costs a thread switch per event. Called
+    // by the thread that deferred the wake once it has no further message in
+    // hand, and at a stop. True when a wake is deferred (read without the lock).
+    void WakeDeferredTakers();
+    bool has_deferred_wake() const { return wake_deferred_.load(std::memory_order_relaxed); }
     // Wakes the library threads waiting for room, so that they see a stop
     // flag just set.
     void WakeProducers();
@@ -61,7 +75,7 @@ public:
 
 private:
     template <typename Fill>
-    void Put(const std::atomic<bool>& stop, Fill fill);
+    void Put(const Producer& producer, Fill fill);
     void FreeRing_locked();  // also from the destructor, with no thread left
 
     platform::RecursiveLock lock_;  // the event queue lock: guards everything below
@@ -84,7 +98,13 @@ private:
     std::uint64_t closes_ = 0;
     int takers_waiting_ = 0;
     int producers_waiting_ = 0;
-    platform::EventSignal signal_;  // set exactly while count_ > 0
+    // Events were put while takers wait, and the wake is owed. Written under
+    // the lock.
+    std::atomic<bool> wake_deferred_{false};
+    // Set exactly while count_ > 0 once the application has the handle;
+    // until then nobody can watch it, and events cost no system call for it.
+    platform::EventSignal signal_;
+    bool handle_given_ = false;
 };
 
 }  // namespace vornmt::client

@@ -39,6 +39,7 @@ void RunDispatchThread(void* raw_context) {
             }
         }
         context.queue.FinishedRouting();
+        context.sink.FinishedMessage();
     }
 }
 

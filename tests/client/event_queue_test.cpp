@@ -179,6 +179,11 @@ TEST_F(EventQueue, HandleIsSignalledExactlyWhileEventsAreQueued) {
     EXPECT_FALSE(HandleSignalled(handle));
     ASSERT_EQ(CloseEventQueue(), mt::ERR_NONE);
     EXPECT_EQ(GetEventWaitHandle(), -1);
+    // A handle first asked for while an event is queued is signalled.
+    ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
+    ASSERT_TRUE(server.SendMessage(FrameText(4)));
+    ASSERT_TRUE(seen.WaitForCount(5));
+    EXPECT_TRUE(HandleSignalled(GetEventWaitHandle()));
 }
 
 TEST_F(EventQueue, CapacityIsCheckedAndReopeningKeepsWhatIsQueued) {
@@ -226,6 +231,47 @@ TEST_F(EventQueue, AFullQueueSlowsTheServerAndLosesNothing) {
     DisconnectServer();  // ends a send still blocked should a frame have been lost
     sender.join();
     EXPECT_TRUE(all_sent.load());
+}
+
+// Under a stream the dispatch thread wakes a waiting thread once it runs out
+// of messages; here the message behind the frame, read with it, is one that
+// carries no event.
+TEST_F(EventQueue, AWaitingThreadIsWokenThoughTheMessageBehindItsEventCarriesNone) {
+    ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    std::atomic<int32_t> status{-1};
+    std::thread reader([&status] {
+        mt::TouchEvent event{};
+        status = WaitEvent(&event, -1);
+    });
+    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
+    const std::string version = InvokeText("version", Number(1) + Number(10) + Number(0) + Number(0) + Number(0));
+    ASSERT_TRUE(server.Send(FrameText(1) + '\0' + version + '\0'));  // one read
+    bool woken = WaitUntil([&status] { return status.load() != -1; });
+    if (!woken) CloseEventQueue();  // releases the reader, so the test can end
+    reader.join();
+    EXPECT_TRUE(woken) << "the event stayed queued with the thread asleep";
+    EXPECT_EQ(status.load(), mt::ERR_NONE);
+}
+
+// A thread already waiting when a burst arrives, with a queue smaller than
+// the dispatch thread's wake batch: the queue fills before the batch ends.
+TEST_F(EventQueue, AWaitingThreadDrainsABurstThroughASmallQueue) {
+    constexpr int kFrames = 200;
+    ASSERT_EQ(OpenEventQueue(4), mt::ERR_NONE);
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    Texts taken;
+    std::thread reader([&taken] { taken = TakeEvents(kFrames); });
+    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
+    std::string burst;
+    Texts sent;
+    for (int i = 0; i < kFrames; ++i) {
+        burst += FrameText(i) + '\0';
+        sent.push_back("frame " + std::to_string(i) + " 0 1 x=300");
+    }
+    ASSERT_TRUE(server.Send(burst));
+    reader.join();
+    EXPECT_EQ(taken, sent);
 }
 
 TEST_F(EventQueue, CloseEventQueueWakesAWaitingThread) {
