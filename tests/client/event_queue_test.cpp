@@ -261,7 +261,14 @@ TEST_F(EventQueue, AWaitingThreadDrainsABurstThroughASmallQueue) {
     ASSERT_EQ(OpenEventQueue(4), mt::ERR_NONE);
     ASSERT_NO_FATAL_FAILURE(Connect());
     Texts taken;
-    std::thread reader([&taken] { taken = TakeEvents(kFrames); });
+    std::atomic<int> count{0};
+    std::thread reader([&taken, &count] {
+        mt::TouchEvent event{};
+        while (count.load() < kFrames && WaitEvent(&event, -1) == mt::ERR_NONE) {
+            taken.push_back(Describe(event));
+            ++count;
+        }
+    });
     EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
     std::string burst;
     Texts sent;
@@ -270,8 +277,38 @@ TEST_F(EventQueue, AWaitingThreadDrainsABurstThroughASmallQueue) {
         sent.push_back("frame " + std::to_string(i) + " 0 1 x=300");
     }
     ASSERT_TRUE(server.Send(burst));
+    bool drained = WaitUntil([&count] { return count.load() == kFrames; });
+    if (!drained) CloseEventQueue();  // releases the reader
     reader.join();
+    EXPECT_TRUE(drained) << "the reader slept with events queued after " << count.load();
     EXPECT_EQ(taken, sent);
+}
+
+void DisconnectOnce(int32_t, int32_t, int32_t, const mt::TouchPoint*, void* user_data) {
+    auto* done = static_cast<std::atomic<bool>*>(user_data);
+    if (!done->exchange(true)) DisconnectServer();
+}
+
+// The first frame's wake is left to the dispatch thread, which has the second
+// frame in hand; the first frame's callback stops the connection, so the
+// dispatch thread ends before it gets to wake anyone.
+TEST_F(EventQueue, AStopWakesAThreadTheDispatchThreadLetSleep) {
+    std::atomic<bool> disconnected{false};
+    SetOnReceivePointFrame(DisconnectOnce, &disconnected);
+    ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
+    ASSERT_NO_FATAL_FAILURE(Connect());
+    std::atomic<int32_t> status{-1};
+    std::thread reader([&status] {
+        mt::TouchEvent event{};
+        status = WaitEvent(&event, -1);
+    });
+    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
+    ASSERT_TRUE(server.Send(FrameText(1) + '\0' + FrameText(2) + '\0'));  // one read
+    bool woken = WaitUntil([&status] { return status.load() != -1; });
+    if (!woken) CloseEventQueue();
+    reader.join();
+    EXPECT_TRUE(woken) << "the event stayed queued with the thread asleep";
+    DisconnectServer();  // reaps the stopped threads: no call uses `disconnected` any more
 }
 
 TEST_F(EventQueue, CloseEventQueueWakesAWaitingThread) {
