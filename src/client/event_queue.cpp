@@ -30,6 +30,31 @@ void KeepAbandoned(mt::TouchEvent* ring) {
     kept->push_back(ring);
 }
 
+// The application's record gets the event's kind and its fields, and zero
+// everywhere else; a queued slot holds only those fields (the rest is left
+// from earlier events), so that an event costs the memory traffic of what it
+// holds, not of the whole record.
+void CopyOut(const mt::TouchEvent& slot, mt::TouchEvent* event) {
+    std::memset(static_cast<void*>(event), 0, sizeof *event);
+    event->kind = slot.kind;
+    switch (slot.kind) {
+        case mt::EVENT_FRAME:
+            event->value_0 = slot.value_0;
+            event->value_1 = slot.value_1;
+            event->point_count = slot.point_count;
+            std::memcpy(static_cast<void*>(event->points), slot.points, sizeof slot.points[0] * slot.point_count);
+            break;
+        case mt::EVENT_GESTURE: event->gesture = slot.gesture; break;
+        case mt::EVENT_DEVICE_INFO: event->info = slot.info; break;
+        case mt::EVENT_RESOLUTION:
+            event->value_0 = slot.value_0;
+            event->value_1 = slot.value_1;
+            break;
+        case mt::EVENT_ERROR: event->value_0 = slot.value_0; break;
+        default: break;  // the server break has no field
+    }
+}
+
 // Whole milliseconds until `deadline`, rounded up so that a wait never ends
 // before it; 0 once it has passed.
 int MillisecondsUntil(Clock::time_point deadline) {
@@ -64,7 +89,7 @@ int EventQueue::Open(std::int32_t capacity) {
                 delete[] ring;
                 return error;
             }
-            for (std::size_t i = 0; i < count_; ++i) ring[i] = ring_[(head_ + i) % slots_];
+            for (std::size_t i = 0; i < count_; ++i) CopyOut(ring_[(head_ + i) % slots_], &ring[i]);
             delete[] ring_;
             ring_ = ring;
             slots_ = slots;
@@ -127,7 +152,7 @@ int EventQueue::Take(mt::TouchEvent* event, std::int32_t timeout_ms) {
             }
             --takers_waiting_;
         }
-        std::memcpy(static_cast<void*>(event), &ring_[head_], sizeof *event);
+        CopyOut(ring_[head_], event);
         head_ = (head_ + 1) % slots_;
         if (--count_ == 0 && handle_given_) signal_.Reset();
         wake_producers = producers_waiting_ > 0 && count_ < capacity_;
@@ -164,9 +189,9 @@ void EventQueue::Put(const Producer& producer, Fill fill) {
             --producers_waiting_;
         }
         if (!open_.load() || count_ >= capacity_) return;  // closed or stopped: given up
-        // The one copy of the event into the queue: filled in place.
+        // The one copy of the event into the queue: its kind's fields, in
+        // place; the rest of the slot is never read (see CopyOut).
         mt::TouchEvent& slot = ring_[(head_ + count_) % slots_];
-        std::memset(static_cast<void*>(&slot), 0, sizeof slot);
         fill(slot);
         if (++count_ == 1 && handle_given_) signal_.Set();
         if (takers_waiting_ > 0) {
@@ -187,7 +212,7 @@ void EventQueue::PutFrame(int frame_value_0, int frame_value_1, int point_count,
         event.kind = mt::EVENT_FRAME;
         event.value_0 = frame_value_0;
         event.value_1 = frame_value_1;
-        event.point_count = point_count;
+        event.point_count = point_count;  // 0 to MAX_FRAME_POINTS, the decoder's bound
         if (point_count > 0) std::memcpy(static_cast<void*>(event.points), points, sizeof *points * point_count);
     });
 }
