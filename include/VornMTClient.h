@@ -498,7 +498,10 @@ VORNMT_API int32_t VORNMT_CALL GetServerResolution(Vorn_SDK_MultiTouch::Resoluti
  *
  * Threads. The four functions may be called on any thread, inside callbacks
  * too. Several threads may wait in WaitEvent at once; each event goes to one
- * of them. */
+ * of them. A waiting thread is woken as soon as an event is queued; while
+ * the library has further messages in hand, after a few more (at most 32),
+ * which spares a thread switch per event under a stream. The wait handle is
+ * signalled at once. */
 
 /* Opens the event queue with room for capacity events (0 means
  * DEFAULT_QUEUED_EVENTS); from the next delivery on, every event is queued.

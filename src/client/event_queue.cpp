@@ -81,7 +81,8 @@ int EventQueue::Open(std::int32_t capacity) {
         // Queued events stay: the new ring keeps room for all of them.
         const std::size_t slots = std::max(wanted, count_);
         if (slots != slots_) {
-            // Left uninitialised: a slot is written whole when an event is put.
+            // Left uninitialised: a slot gets its event's fields when an event
+            // is put, and only those are read.
             auto* ring = new (std::nothrow) mt::TouchEvent[slots];
             if (ring == nullptr) return kOutOfMemory;
             int error = signal_.Open();  // keeps the handle of an open queue
