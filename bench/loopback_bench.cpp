@@ -1,11 +1,15 @@
 // Loopback measurements through the exported API, one line or table each:
 // - latency of 10-point frames at 200 frames/s, from the server's send to the
-//   application's callback, beside the floor (a plain socket reader timed the
-//   same way in the same run) and the latency the library adds; in a build
-//   with -DVORNMT_STAGE_TIMESTAMPS=ON also where that time goes, stage by stage;
-// - the most frames per second one client takes, checked complete and in
-//   order, and the client's CPU time per frame;
-// - wake-ups of an idle connection, and how long DisconnectServer takes.
+//   application's callback, and to an application thread taking the frame
+//   from the event queue (WaitEvent), beside the floor (a plain socket reader
+//   timed the same way in the same run) and the latency the library adds; in
+//   a build with -DVORNMT_STAGE_TIMESTAMPS=ON also where the callback's time
+//   goes, stage by stage;
+// - the most frames per second one client takes through the callback and
+//   through the event queue, checked complete and in order, and the client's
+//   CPU time per frame;
+// - wake-ups of an idle connection, without and with the event queue open
+//   and a thread waiting in it, and how long DisconnectServer takes.
 // scripts/bench-latency builds it and runs it; the figures depend on the
 // machine, so compare runs made on one machine.
 #include <VornMTClient.h>
@@ -157,6 +161,48 @@ void PrintRow(const char* what, const Percentiles& p) {
     std::printf("  %-44s %8.1f %8.1f %8.1f\n", what, p.p50, p.p99, p.max);
 }
 
+// Takes frames from the event queue on a thread of its own, as an
+// application's loop does, until `expected` have come or the queue is
+// closed. `on_frame` runs on that thread for each frame.
+template <typename OnFrame>
+std::thread StartQueueReader(int expected, std::atomic<int>& count, OnFrame on_frame) {
+    return std::thread([expected, &count, on_frame] {
+        Vorn_SDK_MultiTouch::TouchEvent event;
+        while (count.load(std::memory_order_relaxed) < expected &&
+               WaitEvent(&event, -1) == Vorn_SDK_MultiTouch::ERR_NONE) {
+            if (event.kind != Vorn_SDK_MultiTouch::EVENT_FRAME) continue;
+            on_frame(event);
+            count.fetch_add(1, std::memory_order_release);
+        }
+    });
+}
+
+// The latency run through the event queue: the time each frame reaches a
+// thread waiting in WaitEvent. Empty when frames were missing.
+std::vector<double> MeasureQueueLatency(Server& server) {
+    std::vector<std::int64_t> taken(kLatencyFrames);
+    std::atomic<int> count{0};
+    OpenEventQueue(0);
+    ConnectServer("127.0.0.1", server.port());
+    server.Accept();
+    std::thread reader = StartQueueReader(kLatencyFrames, count, [&taken](const Vorn_SDK_MultiTouch::TouchEvent& event) {
+        if (event.value_0 >= 0 && event.value_0 < kLatencyFrames) taken[static_cast<std::size_t>(event.value_0)] = Nanos(Clock::now());
+    });
+    std::vector<std::int64_t> sent = server.SendPaced();
+    bool complete = WaitForCount(count, kLatencyFrames, std::chrono::seconds(30));
+    DisconnectServer();
+    CloseEventQueue();  // wakes the reader should frames be missing
+    reader.join();
+    std::vector<double> latency;
+    if (!complete) {
+        std::printf("latency through the queue: only %d of %d frames arrived\n", count.load(), kLatencyFrames);
+        return latency;
+    }
+    for (int i = 0; i < kLatencyFrames; ++i)
+        latency.push_back((taken[static_cast<std::size_t>(i)] - sent[static_cast<std::size_t>(i)]) / 1000.0);
+    return latency;
+}
+
 void MeasureLatency(Server& server) {
     std::vector<double> floor = MeasureFloor(server);
 
@@ -176,6 +222,7 @@ void MeasureLatency(Server& server) {
     std::vector<double> library;
     for (int i = 0; i < kLatencyFrames; ++i)
         library.push_back((run.records[static_cast<std::size_t>(i)].delivered - sent[static_cast<std::size_t>(i)]) / 1000.0);
+    std::vector<double> queued = MeasureQueueLatency(server);
     Percentiles floor_p = Summarise(floor);
     Percentiles library_p = Summarise(library);
     std::printf("latency, 10-point frames (%zu bytes) at 200/s, %d frames, microseconds:\n",
@@ -184,6 +231,12 @@ void MeasureLatency(Server& server) {
     PrintRow("floor: plain socket reader", floor_p);
     PrintRow("library: send to callback", library_p);
     std::printf("  %-44s %8.1f %8.1f\n", "added by the library", library_p.p50 - floor_p.p50, library_p.p99 - floor_p.p99);
+    if (!queued.empty()) {
+        Percentiles queued_p = Summarise(queued);
+        PrintRow("library: send to WaitEvent on another thread", queued_p);
+        std::printf("  %-44s %8.1f %8.1f\n", "added by the library through the queue", queued_p.p50 - floor_p.p50,
+                    queued_p.p99 - floor_p.p99);
+    }
 
     if (!platform::kStageTimestamps) {
         std::printf("  (stages: build with -DVORNMT_STAGE_TIMESTAMPS=ON, or run scripts/bench-latency)\n");
@@ -250,12 +303,23 @@ void CountInOrder(int32_t sequence, int32_t, int32_t, const Vorn_SDK_MultiTouch:
     run->count.fetch_add(1, std::memory_order_release);
 }
 
-void MeasureThroughput(Server& server, int points) {
+// Through the callback, or through the event queue (default capacity) to a
+// thread of the application's. Returns the frames per second.
+double MeasureThroughput(Server& server, int points, bool through_queue) {
     constexpr int kFrames = 100000;
     std::vector<std::string> frames;
     for (int i = 0; i < kDistinctFrames; ++i) frames.push_back(vornmt::bench::FrameMessage(i, points) + '\0');
     ThroughputRun run;
-    SetOnReceivePointFrame(CountInOrder, &run);
+    std::thread reader;
+    if (through_queue) {
+        OpenEventQueue(0);
+        reader = StartQueueReader(kFrames, run.count, [&run](const Vorn_SDK_MultiTouch::TouchEvent& event) {
+            if (event.value_0 != run.expected_sequence) run.out_of_order.fetch_add(1, std::memory_order_relaxed);
+            run.expected_sequence = (event.value_0 + 1) % kDistinctFrames;
+        });
+    } else {
+        SetOnReceivePointFrame(CountInOrder, &run);
+    }
     ConnectServer("127.0.0.1", server.port());
     server.Accept();
     std::string chunk;
@@ -277,10 +341,28 @@ void MeasureThroughput(Server& server, int points) {
     const double client_cpu = ProcessCpuMicros() - process_before - sender_cpu;
     DisconnectServer();
     SetOnReceivePointFrame(nullptr, nullptr);
-    std::printf("sustained, %d-point frames (%zu bytes each): %.0f frames/s (%.1f MB/s), %s, %d out of order; "
+    if (through_queue) {
+        CloseEventQueue();
+        reader.join();
+    }
+    std::printf("sustained, %d-point frames (%zu bytes each), %s: %.0f frames/s (%.1f MB/s), %s, %d out of order; "
                 "client CPU %.1f us per frame\n",
-                points, frames[0].size(), run.count.load() / seconds, run.count.load() * frames[0].size() / seconds / 1e6,
-                complete ? "all arrived" : "SOME LOST", run.out_of_order.load(), client_cpu / kFrames);
+                points, frames[0].size(), through_queue ? "event queue" : "callback", run.count.load() / seconds,
+                run.count.load() * frames[0].size() / seconds / 1e6, complete ? "all arrived" : "SOME LOST",
+                run.out_of_order.load(), client_cpu / kFrames);
+    return complete && run.out_of_order.load() == 0 ? run.count.load() / seconds : 0;
+}
+
+// The two paths in turn, three times each, so that a machine busy with
+// other work slows both alike; the medians compared.
+void CompareThroughput(Server& server, int points) {
+    std::vector<double> rates[2];
+    for (int round = 0; round < 3; ++round) {
+        for (bool through_queue : {false, true}) rates[through_queue].push_back(MeasureThroughput(server, points, through_queue));
+    }
+    for (auto& r : rates) std::sort(r.begin(), r.end());
+    std::printf("sustained, %d-point frames, medians: callback %.0f frames/s, event queue %.0f frames/s (%.2fx)\n", points,
+                rates[0][1], rates[1][1], rates[1][1] / rates[0][1]);
 }
 
 // Context switches of every thread of the process, voluntary or not.
@@ -312,6 +394,34 @@ void MeasureIdleAndDisconnect(Server& server) {
     // The main thread's own sleep accounts for one switch.
     std::printf("idle connection: %ld wake-ups of the library's threads in 2 s\n", after - before - 1);
 
+    // The same with the event queue open and an application thread waiting
+    // in WaitEvent, whose every return is a wake-up.
+    OpenEventQueue(0);
+    std::atomic<bool> quit{false};
+    std::atomic<long> waits_returned{0};
+    std::thread waiter([&] {
+        Vorn_SDK_MultiTouch::TouchEvent event;
+        while (!quit.load()) {
+            WaitEvent(&event, -1);
+            if (!quit.load()) waits_returned.fetch_add(1);
+        }
+    });
+    ConnectServer("127.0.0.1", server.port());
+    server.Accept();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    before = ContextSwitches();
+    long returned_before = waits_returned.load();
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    after = ContextSwitches();
+    long returned = waits_returned.load() - returned_before;
+    DisconnectServer();
+    quit = true;
+    CloseEventQueue();
+    waiter.join();
+    std::printf("idle connection, event queue open, a thread in WaitEvent: %ld wake-ups of the library's and the "
+                "waiting thread in 2 s, %ld waits returned\n",
+                after - before - 1, returned);
+
     std::vector<double> took;
     for (int i = 0; i < 50; ++i) {
         ConnectServer("127.0.0.1", server.port());
@@ -333,8 +443,8 @@ int main() {
                 platform::kStageTimestamps ? "on" : "off");
     Server server;
     MeasureLatency(server);
-    MeasureThroughput(server, 10);
-    MeasureThroughput(server, 1);
+    CompareThroughput(server, 10);
+    CompareThroughput(server, 1);
     MeasureIdleAndDisconnect(server);
     return 0;
 }

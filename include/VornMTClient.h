@@ -19,23 +19,30 @@
  * there); none of them waits there for a callback running on the other
  * library thread. DisconnectServer from inside a callback stops the
  * connection without waiting for the calling thread.
+ * An application that wants the events on a thread of its own (a user
+ * interface or render loop) opens the event queue instead or as well
+ * (OpenEventQueue) and takes them there (WaitEvent), waking on a handle its
+ * event loop watches (GetEventWaitHandle).
  *
  * Forking. A child process started with fork inherits no connection: in the
  * child, requests return 10057 and send nothing until it connects anew, and
  * setters never wait for a callback the parent was running. The child's
  * copies of the connection's descriptors are closed at the fork; the
- * parent's connection goes on untouched.
+ * parent's connection goes on untouched. The child starts with no event
+ * queue open and nothing queued; its copy of the queue's wait handle is
+ * closed at the fork, the parent's stays open.
  *
  * Pointers handed to a callback are valid only during that call.
  *
  * Unloading. Call DisconnectServer before the process exits or the library is
- * unloaded. At process exit the library ends a connection still open; every
- * function stays safe to call until the process is gone (from a global
- * destructor or a runtime shutting down, say), as the library frees nothing
- * at exit. On Linux the library is never unmapped once loaded (dlclose
- * leaves it in place); on Windows it keeps itself loaded once it has
- * connected, so FreeLibrary never unmaps code that a worker thread still
- * runs.
+ * unloaded, and CloseEventQueue once no thread waits in WaitEvent. At
+ * process exit the library ends a connection still open; every function
+ * stays safe to call until the process is gone (from a global destructor or
+ * a runtime shutting down, say), as the library frees nothing at exit, and
+ * the exit does not wait for a thread still waiting in WaitEvent. On Linux
+ * the library is never unmapped once loaded (dlclose leaves it in place); on
+ * Windows it keeps itself loaded once it has connected, so FreeLibrary never
+ * unmaps code that a worker thread still runs.
  *
  * Error numbers. Socket failures are reported as Windows Sockets error numbers
  * on every platform (10061 connection refused, 10054 connection reset,
@@ -118,6 +125,10 @@ const int32_t MAX_MESSAGE_NODES = 16384;
  * each counted by the memory it takes. Above it the library stops reading
  * and TCP slows the server down; nothing is dropped. */
 const int32_t MAX_QUEUED_BYTES = 16 << 20;
+/* Events the event queue holds when opened with capacity 0. */
+const int32_t DEFAULT_QUEUED_EVENTS = 1024;
+/* Largest capacity OpenEventQueue accepts. */
+const int32_t MAX_QUEUED_EVENTS = 65536;
 
 /* ---- Status and error codes ------------------------------------------ */
 
@@ -136,6 +147,9 @@ const int32_t ERR_CALLBACK_EXCEPTION = 0x31000003;
 /* ConnectServer was called from inside a callback, on one of the library's
  * own threads; nothing was changed. */
 const int32_t ERR_IN_CALLBACK = 0x31000004;
+/* WaitEvent took no event: none came within its time-out, no event queue is
+ * open, or CloseEventQueue closed it while WaitEvent waited. */
+const int32_t ERR_NO_EVENT = 0x31000005;
 
 /* Other codes are Windows Sockets error numbers (10000 to 11999) of the
  * socket call that failed, or a system error number when a worker thread
@@ -188,6 +202,16 @@ const uint16_t TG_MULTI_MOVE_LEFT        = 62;
 const uint16_t TG_MULTI_MOVE_DOWN        = 63;
 const uint16_t TG_TOUCH_END              = 128;
 const uint16_t TG_NO_ACTION              = 0xFFFF;
+
+/* ---- Event kinds ----------------------------------------------------- */
+/* TouchEvent::kind: which delivery an event of the event queue stands for,
+ * and so which of its fields hold it. */
+const int32_t EVENT_FRAME = 1;         /* value_0, value_1, point_count, points */
+const int32_t EVENT_GESTURE = 2;       /* gesture */
+const int32_t EVENT_DEVICE_INFO = 3;   /* info */
+const int32_t EVENT_RESOLUTION = 4;    /* value_0 (x), value_1 (y) */
+const int32_t EVENT_SERVER_BREAK = 5;  /* no field */
+const int32_t EVENT_ERROR = 6;         /* value_0 (the error code) */
 
 /* ---- Records --------------------------------------------------------- */
 /* The records are plain aggregates in C++14, 17 and 20: build them with
@@ -275,6 +299,23 @@ struct TouchClientRequest {
     VORNMT_API TouchClientRequest& operator=(const TouchClientRequest& other);
 };
 
+/* One event taken from the event queue (WaitEvent): by value, what the
+ * matching callback receives. kind is one of the EVENT_ constants and names
+ * the fields that hold the event; every other field is 0, and so are the
+ * points beyond point_count. 1808 bytes. */
+struct TouchEvent {
+    int32_t kind;
+    int32_t value_0;      /* frame: frame_value_0; resolution: x; error: the code */
+    int32_t value_1;      /* frame: frame_value_1; resolution: y */
+    int32_t point_count;  /* frame: 0 to MAX_FRAME_POINTS */
+    TouchPoint points[MAX_FRAME_POINTS];
+    TouchGesture gesture;
+    TouchDeviceInfo info;
+
+    /* Copies the whole record. */
+    VORNMT_API TouchEvent& operator=(const TouchEvent& other);
+};
+
 #if defined(__clang__)
 #pragma clang diagnostic pop
 #elif defined(__GNUC__)
@@ -299,6 +340,11 @@ static_assert(sizeof(TouchDeviceInfo) == 136 && offsetof(TouchDeviceInfo, info_v
 static_assert(sizeof(TouchClientRequest) == 148 && offsetof(TouchClientRequest, type) == 0 &&
                   offsetof(TouchClientRequest, app_key_id) == 4 && offsetof(TouchClientRequest, param) == 20,
               "TouchClientRequest layout");
+static_assert(sizeof(TouchEvent) == 1808 && offsetof(TouchEvent, kind) == 0 && offsetof(TouchEvent, value_0) == 4 &&
+                  offsetof(TouchEvent, value_1) == 8 && offsetof(TouchEvent, point_count) == 12 &&
+                  offsetof(TouchEvent, points) == 16 && offsetof(TouchEvent, gesture) == 1616 &&
+                  offsetof(TouchEvent, info) == 1672,
+              "TouchEvent layout");
 
 /* ---- Callback types -------------------------------------------------- */
 /* Every callback gets, as its last argument, the user_data pointer that was
@@ -427,6 +473,83 @@ VORNMT_API int32_t VORNMT_CALL SetRawDataResolution(int32_t x, int32_t y);
  * a replaced pair has ended. */
 VORNMT_API int32_t VORNMT_CALL GetServerResolution(Vorn_SDK_MultiTouch::ResolutionCallback callback,
                                                    void* user_data);
+
+/* ---- Event queue ----------------------------------------------------- */
+/* The events on the application's own thread: while the queue is open, the
+ * library puts every event into it (frames, gestures, device information,
+ * resolution answers, errors, the server break) and any application thread
+ * takes them with WaitEvent, or waits for them on the handle of
+ * GetEventWaitHandle in its own event loop.
+ *
+ * Order. Events are queued in the order the library delivers them, each one
+ * just before its callback, if one is registered, is called; callbacks run as
+ * they do without the queue. An ERR_CALLBACK_EXCEPTION follows the event
+ * whose callback threw. The server break comes after every event received
+ * before it.
+ *
+ * Nothing is lost. When the queue is full, the library's thread with the
+ * next event waits for room (no callback lock held), as it waits for a slow
+ * callback: received messages pile up to MAX_QUEUED_BYTES, then the library
+ * stops reading and TCP slows the server down. An event waiting for room is
+ * given up, not queued (its callback still runs), only when the connection
+ * ends (DisconnectServer, ConnectServer, the library's unload) or
+ * CloseEventQueue closes the queue: none of these waits for the queue to
+ * drain.
+ *
+ * Memory. OpenEventQueue allocates the room for capacity events of
+ * sizeof(TouchEvent), 1808 bytes each: about 1.8 MB at DEFAULT_QUEUED_EVENTS,
+ * 118 MB at MAX_QUEUED_EVENTS. CloseEventQueue frees it.
+ *
+ * Threads. The four functions may be called on any thread, inside callbacks
+ * too. Several threads may wait in WaitEvent at once; each event goes to one
+ * of them. A waiting thread is woken as soon as an event is queued; while
+ * the library has further messages in hand, after a few more (at most 32),
+ * which spares a thread switch per event under a stream. The wait handle is
+ * signalled at once. */
+
+/* Opens the event queue with room for capacity events (0 means
+ * DEFAULT_QUEUED_EVENTS); from the next delivery on, every event is queued.
+ * Called while the queue is open, it changes the capacity and keeps the
+ * queued events and the wait handle; if more events are queued than the new
+ * capacity, none is added until WaitEvent has taken enough of them (the
+ * room they take stays allocated until the next OpenEventQueue or
+ * CloseEventQueue).
+ * Returns ERR_NONE; WSAEINVAL (10022) for a capacity below 0 or above
+ * MAX_QUEUED_EVENTS; WSAENOBUFS (10055) when the memory could not be
+ * allocated; a system error number when the wait handle could not be made.
+ * On failure nothing changes. */
+VORNMT_API int32_t VORNMT_CALL OpenEventQueue(int32_t capacity);
+
+/* Stops queueing, discards the queued events, frees the queue's memory and
+ * closes the wait handle. Every thread waiting in WaitEvent returns
+ * ERR_NO_EVENT; a library thread waiting for room gives its event up.
+ * Callbacks go on. Returns ERR_NONE, also when no queue is open. */
+VORNMT_API int32_t VORNMT_CALL CloseEventQueue(void);
+
+/* Takes the oldest queued event into *event (the whole record). timeout_ms
+ * 0 looks without waiting; -1 waits until an event comes or the queue is
+ * closed; a positive number waits at most that many milliseconds, measured on
+ * a monotonic clock. Inside a callback (on a library thread) it never waits,
+ * whatever timeout_ms says: it takes an event that is there or returns
+ * ERR_NO_EVENT at once.
+ * Returns ERR_NONE with *event filled; ERR_NO_EVENT when no event came in
+ * time, no queue is open or CloseEventQueue closed it meanwhile (*event is
+ * left as it was); WSAEFAULT (10014) for a null event; WSAEINVAL (10022) for
+ * a timeout_ms below -1. */
+VORNMT_API int32_t VORNMT_CALL WaitEvent(Vorn_SDK_MultiTouch::TouchEvent* event, int32_t timeout_ms);
+
+/* The queue's wait handle, signalled exactly while the queue holds at least
+ * one event: on Windows a manual-reset event object (a HANDLE, for
+ * WaitForSingleObject, WaitForMultipleObjects, MsgWaitForMultipleObjectsEx,
+ * RegisterWaitForSingleObject, QWinEventNotifier); on Linux a file descriptor
+ * that polls readable (poll, epoll, QSocketNotifier, g_unix_fd_add, uv_poll,
+ * asyncio's add_reader). When it is signalled, call WaitEvent with timeout 0
+ * until it returns ERR_NO_EVENT (another thread may have taken the event).
+ * The handle is the library's: wait on it only; never read, write, set,
+ * reset or close it. It is valid from OpenEventQueue until CloseEventQueue
+ * (stop watching it before); OpenEventQueue on an open queue keeps it.
+ * Returns -1 when no queue is open. */
+VORNMT_API intptr_t VORNMT_CALL GetEventWaitHandle(void);
 
 /* ---- Gesture names --------------------------------------------------- */
 

@@ -113,7 +113,7 @@ void CallbackRegistry::EndResolutionQuery(std::uint64_t ticket, bool sent) {
 // worker thread would end the process. Only the unwinding that ends the
 // thread itself goes on.
 template <typename Callback, typename... Args>
-void CallbackRegistry::DeliverGuarded(CallbackSlot<Callback>& slot, Args... args) {
+int CallbackRegistry::CallGuarded(CallbackSlot<Callback>& slot, Args... args) {
     bool threw = false;
     {
         platform::LockGuard call(slot.call_lock);
@@ -125,21 +125,38 @@ void CallbackRegistry::DeliverGuarded(CallbackSlot<Callback>& slot, Args... args
             threw = platform::CatchAllButThreadEnd([&] { callback(args..., user_data); });
         }
     }
-    if (threw) ReportError(mt::ERR_CALLBACK_EXCEPTION);
+    return threw ? mt::ERR_CALLBACK_EXCEPTION : mt::ERR_NONE;
+}
+
+int CallbackRegistry::CallPointFrame(int frame_value_0, int frame_value_1, int point_count,
+                                     const mt::TouchPoint* points) {
+    return CallGuarded(point_frame_, frame_value_0, frame_value_1, point_count, points);
+}
+
+int CallbackRegistry::CallGesture(const mt::TouchGesture& gesture) { return CallGuarded(gesture_, &gesture); }
+
+int CallbackRegistry::CallDeviceInfo(const mt::TouchDeviceInfo& info) { return CallGuarded(device_info_, &info); }
+
+int CallbackRegistry::CallResolution(int x, int y) { return CallGuarded(resolution_, x, y); }
+
+int CallbackRegistry::CallServerBreak() { return CallGuarded(server_break_, static_cast<void*>(nullptr)); }
+
+void CallbackRegistry::ReportThrow(int status) {
+    if (status != mt::ERR_NONE) ReportError(status);
 }
 
 void CallbackRegistry::DeliverPointFrame(int frame_value_0, int frame_value_1, int point_count,
                                          const mt::TouchPoint* points) {
-    DeliverGuarded(point_frame_, frame_value_0, frame_value_1, point_count, points);
+    ReportThrow(CallPointFrame(frame_value_0, frame_value_1, point_count, points));
 }
 
-void CallbackRegistry::DeliverGesture(const mt::TouchGesture& gesture) { DeliverGuarded(gesture_, &gesture); }
+void CallbackRegistry::DeliverGesture(const mt::TouchGesture& gesture) { ReportThrow(CallGesture(gesture)); }
 
-void CallbackRegistry::DeliverDeviceInfo(const mt::TouchDeviceInfo& info) { DeliverGuarded(device_info_, &info); }
+void CallbackRegistry::DeliverDeviceInfo(const mt::TouchDeviceInfo& info) { ReportThrow(CallDeviceInfo(info)); }
 
-void CallbackRegistry::DeliverResolution(int x, int y) { DeliverGuarded(resolution_, x, y); }
+void CallbackRegistry::DeliverResolution(int x, int y) { ReportThrow(CallResolution(x, y)); }
 
-void CallbackRegistry::DeliverServerBreak() { DeliverGuarded(server_break_, static_cast<void*>(nullptr)); }
+void CallbackRegistry::DeliverServerBreak() { ReportThrow(CallServerBreak()); }
 
 void CallbackRegistry::ReportError(int code) {
     platform::LockGuard call(error_.call_lock);

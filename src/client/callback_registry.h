@@ -30,8 +30,10 @@ struct CallbackSlot {
 
 using ResolutionTarget = requests::ResolutionTarget;
 
-// The transport delivers through it (EventSink) and the resolution query
-// fills its resolution slot (ResolutionSlot); neither layer knows this class.
+// The library's threads call it through the delivery fan-out, which also
+// fills the event queue; tests and benchmarks deliver to it directly
+// (EventSink). The resolution query fills its resolution slot
+// (ResolutionSlot). Neither layer below knows this class.
 class CallbackRegistry final : public transport::EventSink, public requests::ResolutionSlot {
 public:
     CallbackRegistry() = default;
@@ -53,9 +55,18 @@ public:
     std::uint64_t BeginResolutionQuery(ResolutionTarget target) override;
     void EndResolutionQuery(std::uint64_t ticket, bool sent) override;
 
-    // Guarded deliveries: call the slot's callback, if any, under its lock. An
-    // exception out of the callback is reported as ERR_CALLBACK_EXCEPTION once
-    // the slot's lock is released, and goes no further.
+    // Guarded calls: the slot's callback, if any, under its lock. An exception
+    // out of the callback goes no further; the call returns
+    // ERR_CALLBACK_EXCEPTION for it (once the slot's lock is released), and
+    // ERR_NONE otherwise. They report nothing.
+    int CallPointFrame(int frame_value_0, int frame_value_1, int point_count, const mt::TouchPoint* points);
+    int CallGesture(const mt::TouchGesture& gesture);
+    int CallDeviceInfo(const mt::TouchDeviceInfo& info);
+    int CallResolution(int x, int y);
+    int CallServerBreak();
+
+    // Deliveries: the guarded call, then ERR_CALLBACK_EXCEPTION to the error
+    // callback if it threw.
     void DeliverPointFrame(int frame_value_0, int frame_value_1, int point_count,
                            const mt::TouchPoint* points) override;
     void DeliverGesture(const mt::TouchGesture& gesture) override;
@@ -74,7 +85,8 @@ public:
 
 private:
     template <typename Callback, typename... Args>
-    void DeliverGuarded(CallbackSlot<Callback>& slot, Args... args);
+    int CallGuarded(CallbackSlot<Callback>& slot, Args... args);
+    void ReportThrow(int status);
 
     // Declared in the order their locks are created.
     CallbackSlot<mt::GestureCallback> gesture_;

@@ -11,8 +11,9 @@ constexpr const char* kDefaultServerAddress = "127.0.0.1";
 
 }  // namespace
 
-Connection::Connection(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points)
-    : context_{stop_, socket_, wakeup_, queue, registry, points} {}
+Connection::Connection(CallbackRegistry& registry, EventQueue& events, transport::MessageQueue& queue,
+                       transport::PointBuffer& points)
+    : deliveries_(registry, events, queue, stop_), context_{stop_, socket_, wakeup_, queue, deliveries_, points} {}
 
 Connection::~Connection() {
     platform::LockGuard guard(lifecycle_lock_);
@@ -57,6 +58,7 @@ void Connection::SignalStop() {
     send_cancel_.Signal();
     wakeup_.Signal();
     context_.queue.WakeAll();
+    deliveries_.WakeWaiters();  // of the event queue
     // Ending the stream lets the server see the disconnect at once.
     platform::SocketHandle socket = socket_.load();
     if (socket != platform::kInvalidSocket) platform::ShutdownSocket(socket);

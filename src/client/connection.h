@@ -3,7 +3,9 @@
 // threads, one at a time under the lifecycle lock; Disconnect also runs from
 // callbacks on the worker threads, without that lock. The worker threads read
 // the stop flag and the socket, which is why both are atomic; requests reach
-// the socket only through the outbound socket, under the send lock.
+// the socket only through the outbound socket, under the send lock. The
+// worker threads deliver through the fan-out, to the callbacks and the event
+// queue.
 #pragma once
 
 #include <atomic>
@@ -11,6 +13,8 @@
 #include <cstddef>
 
 #include "client/callback_registry.h"
+#include "client/delivery_fan_out.h"
+#include "client/event_queue.h"
 #include "platform/lock.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
@@ -28,7 +32,8 @@ public:
     // dotted IPv4 address.
     static constexpr std::size_t kAddressCapacity = 64;
 
-    Connection(CallbackRegistry& registry, transport::MessageQueue& queue, transport::PointBuffer& points);
+    Connection(CallbackRegistry& registry, EventQueue& events, transport::MessageQueue& queue,
+               transport::PointBuffer& points);
     ~Connection();  // ends a connection still open
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -90,6 +95,7 @@ private:
     // Held in place, not on the heap: a child forked while another thread
     // connects must be able to overwrite a half-written copy.
     char server_address_[kAddressCapacity] = {};
+    DeliveryFanOut deliveries_;
     transport::WorkerContext context_;
 };
 

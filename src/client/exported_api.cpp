@@ -86,6 +86,16 @@ VORNMT_API int32_t VORNMT_CALL GetServerResolution(mt::ResolutionCallback callba
     });
 }
 
+VORNMT_API int32_t VORNMT_CALL OpenEventQueue(int32_t capacity) { return Library().events.Open(capacity); }
+
+VORNMT_API int32_t VORNMT_CALL CloseEventQueue(void) { return Library().events.Close(); }
+
+VORNMT_API int32_t VORNMT_CALL WaitEvent(mt::TouchEvent* event, int32_t timeout_ms) {
+    return Library().events.Take(event, timeout_ms);
+}
+
+VORNMT_API intptr_t VORNMT_CALL GetEventWaitHandle(void) { return Library().events.wait_handle(); }
+
 VORNMT_API const char* VORNMT_CALL GetGestureName(const mt::TouchGesture* gesture) {
     return vornmt::client::GestureName(gesture);
 }

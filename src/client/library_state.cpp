@@ -14,6 +14,7 @@ LibraryState* const library = new LibraryState;
 void RenewInForkedChild() {
     library->registry.RenewAfterFork();
     library->connection.RenewAfterFork();
+    library->events.RenewAfterFork();
 }
 
 const bool fork_handler_registered = (platform::RunInForkedChildren(RenewInForkedChild), true);

@@ -1,13 +1,15 @@
 // The process-wide objects, created when the library is loaded and never
-// destroyed: the callback registry (six slot locks), the message queue (the
-// queue lock), the point buffer and the connection. The unload ends the
-// connection and leaves them in place for the rest of the process, for calls
-// that come after it (a global destructor, a runtime shutting down, a
-// thread that may still run after the process began to exit).
+// destroyed: the callback registry (a lock pair per slot), the event queue
+// (the event queue lock), the message queue (the queue lock), the point
+// buffer and the connection. The unload ends the connection and leaves them
+// in place for the rest of the process, for calls that come after it (a
+// global destructor, a runtime shutting down, a thread still waiting in
+// WaitEvent or still running after the process began to exit).
 #pragma once
 
 #include "client/callback_registry.h"
 #include "client/connection.h"
+#include "client/event_queue.h"
 #include "transport/message_queue.h"
 #include "transport/point_buffer.h"
 
@@ -15,9 +17,10 @@ namespace vornmt::client {
 
 struct LibraryState {
     CallbackRegistry registry;
+    EventQueue events;
     transport::MessageQueue queue;
     transport::PointBuffer points;
-    Connection connection{registry, queue, points};
+    Connection connection{registry, events, queue, points};
 };
 
 LibraryState& Library();

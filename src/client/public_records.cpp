@@ -21,5 +21,6 @@ TouchDeviceInfo& TouchDeviceInfo::operator=(const TouchDeviceInfo& other) { retu
 TouchClientRequest& TouchClientRequest::operator=(const TouchClientRequest& other) {
     return CopyWhole(*this, other);
 }
+TouchEvent& TouchEvent::operator=(const TouchEvent& other) { return CopyWhole(*this, other); }
 
 }  // namespace Vorn_SDK_MultiTouch

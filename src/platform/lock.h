@@ -49,6 +49,9 @@ public:
 
     // Releases `lock` while asleep; may wake spuriously, so callers loop.
     void Wait(RecursiveLock& lock);
+    // The same, returning after about `timeout_ms` (measured on a monotonic
+    // clock) at the latest; callers keep their own deadline.
+    void WaitFor(RecursiveLock& lock, int timeout_ms);
     void NotifyAll();
     // In a forked child: the copy lists the parent's waiters, and signalling
     // or destroying it can wait for them for ever; replaces it with a new

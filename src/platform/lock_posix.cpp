@@ -1,3 +1,4 @@
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -42,6 +43,12 @@ void Condition::Wait(RecursiveLock& lock) {
     std::unique_lock<std::recursive_mutex> held(lock.native_->mutex, std::adopt_lock);
     native_->condition.wait(held);
     held.release();  // the caller still owns its one hold
+}
+
+void Condition::WaitFor(RecursiveLock& lock, int timeout_ms) {
+    std::unique_lock<std::recursive_mutex> held(lock.native_->mutex, std::adopt_lock);
+    native_->condition.wait_for(held, std::chrono::milliseconds(timeout_ms));  // steady clock
+    held.release();
 }
 
 void Condition::NotifyAll() { native_->condition.notify_all(); }

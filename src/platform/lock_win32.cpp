@@ -33,6 +33,12 @@ void Condition::Wait(RecursiveLock& lock) {
     ::SleepConditionVariableCS(&native_->condition, &lock.native_->section, INFINITE);
 }
 
+// The time-out runs on the system's tick count, which the wall clock's
+// changes do not move.
+void Condition::WaitFor(RecursiveLock& lock, int timeout_ms) {
+    ::SleepConditionVariableCS(&native_->condition, &lock.native_->section, static_cast<DWORD>(timeout_ms));
+}
+
 void Condition::NotifyAll() { ::WakeAllConditionVariable(&native_->condition); }
 
 void Condition::RenewAfterFork() {

@@ -55,6 +55,7 @@ void RunDispatchThread(void* raw_context) {
         if (out_of_memory) {
             platform::CatchAllButThreadEnd([&] { context.sink.ReportError(Vorn_SDK_MultiTouch::ERR_BAD_MESSAGE); });
         }
+        context.sink.FinishedMessage();
     }
 }
 

@@ -39,6 +39,8 @@ public:
     virtual void DeliverResolution(int x, int y) = 0;
     virtual void DeliverServerBreak() = 0;
     virtual void ReportError(int code) = 0;
+    // Dispatch thread, after each message has been delivered (or ignored).
+    virtual void FinishedMessage() {}
 
 protected:
     ~EventSink() = default;

@@ -20,6 +20,7 @@
 #include "client/library_state.h"
 #include "support/event_log.h"
 #include "support/forked_child.h"
+#include "support/queued_events.h"
 #include "support/test_server.h"
 #include "support/wait_until.h"
 
@@ -53,6 +54,7 @@ namespace {
 
 namespace mt = Vorn_SDK_MultiTouch;
 using vornmt::testing::EventLog;
+using vornmt::testing::HandleSignalled;
 using vornmt::testing::InvokeText;
 using vornmt::testing::RunInForkedChild;
 using vornmt::testing::TestServer;
@@ -114,6 +116,7 @@ protected:
     }
     void TearDown() override {
         DisconnectServer();
+        CloseEventQueue();
         SetOnReceivePointFrame(nullptr, nullptr);
         SetOnReceiveError(nullptr, nullptr);
     }
@@ -249,6 +252,35 @@ TEST(ForkedChildDescriptors, ChildForkedDuringConnectsAndDisconnectsHoldsNoLibra
     cycling.join();
     accepting.join();
     SetOnReceiveError(nullptr, nullptr);
+}
+
+// At the fork the parent's queue holds an event and its dispatch thread
+// waits for room inside the queue. The child sees none of it, and nothing it
+// does with a queue of its own reaches the parent's handle, whose eventfd
+// the copy shares.
+TEST_F(ForkedChild, StartsWithNoEventQueueWhileTheParentsQueueIsFull) {
+    ASSERT_EQ(OpenEventQueue(1), 0);
+    const intptr_t handle = GetEventWaitHandle();
+    ASSERT_TRUE(server.SendMessage(kFrame));
+    ASSERT_TRUE(server.SendMessage(kFrame));
+    ASSERT_TRUE(vornmt::testing::WaitUntil([] { return vornmt::client::Library().events.has_waiting_producers(); }));
+    int status = RunInForkedChild([] {
+        mt::TouchEvent event{};
+        if (GetEventWaitHandle() != -1) return 2;
+        if (WaitEvent(&event, -1) != mt::ERR_NO_EVENT) return 3;  // without a queue: at once
+        if (OpenEventQueue(4) != 0 || GetEventWaitHandle() == -1) return 4;
+        if (WaitEvent(&event, 0) != mt::ERR_NO_EVENT) return 5;  // none of the parent's events
+        if (kChildMayStartThreads) {
+            TestServer own;
+            if (ConnectServer("127.0.0.1", own.port()) != 0 || !own.Accept(5000)) return 6;
+            if (!own.SendMessage(kFrame) || WaitEvent(&event, 5000) != 0 || event.kind != mt::EVENT_FRAME) return 7;
+            DisconnectServer();
+        }
+        return CloseEventQueue() == 0 ? 0 : 8;
+    });
+    EXPECT_EQ(status, 0) << "the child hung (-1) or saw the parent's queue (2 to 5), or its own failed (6 to 8)";
+    EXPECT_TRUE(HandleSignalled(handle)) << "the child's queue reset the parent's handle";
+    EXPECT_EQ(vornmt::testing::TakeEvents(2), (std::vector<std::string>{"frame 0 0 0", "frame 0 0 0"}));
 }
 
 }  // namespace

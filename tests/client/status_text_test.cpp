@@ -19,7 +19,7 @@ TEST(StatusText, NamesWhatTheLibraryReturns) {
     EXPECT_STREQ(GetStatusText(10057), "not connected");
     // Every ERR_ code has a text of its own.
     const int32_t codes[] = {mt::ERR_BAD_MESSAGE, mt::ERR_OLD_SERVER, mt::ERR_CALLBACK_EXCEPTION,
-                             mt::ERR_IN_CALLBACK};
+                             mt::ERR_IN_CALLBACK, mt::ERR_NO_EVENT};
     for (int32_t code : codes) {
         EXPECT_STRNE(GetStatusText(code), "system error") << code;
         for (int32_t other : codes) {

@@ -10,10 +10,12 @@ namespace mt = Vorn_SDK_MultiTouch;
 
 #if __cplusplus >= 201703L
 static_assert(std::is_aggregate<mt::TouchPoint>::value && std::is_aggregate<mt::TouchGesture>::value &&
-                  std::is_aggregate<mt::TouchDeviceInfo>::value && std::is_aggregate<mt::TouchClientRequest>::value,
+                  std::is_aggregate<mt::TouchDeviceInfo>::value && std::is_aggregate<mt::TouchClientRequest>::value &&
+                  std::is_aggregate<mt::TouchEvent>::value,
               "records are aggregates");
 #endif
-static_assert(std::is_standard_layout<mt::TouchClientRequest>::value, "records are standard layout");
+static_assert(std::is_standard_layout<mt::TouchClientRequest>::value && std::is_standard_layout<mt::TouchEvent>::value,
+              "records are standard layout");
 
 int UseRecordsInThisDialect(const mt::TouchPoint* points, int count) {
     mt::TouchPoint point{1, 2, 3, 4, 5, 6};
@@ -32,6 +34,12 @@ int UseRecordsInThisDialect(const mt::TouchPoint* points, int count) {
     mt::TouchDeviceInfo info_copy = info;
     mt::TouchClientRequest request_copy(request);
     request_copy = request;
+    mt::TouchEvent event{};
+    event.kind = mt::EVENT_FRAME;
+    event.points[0] = point;
+    mt::TouchEvent event_copy = event;
+    event_copy = event;
+    std::vector<mt::TouchEvent> events(2, event);
     return copied.x + static_cast<int>(frame.size()) + other.param_count + info_copy.info_value_0 +
-           request_copy.type;
+           request_copy.type + event_copy.points[0].x + static_cast<int>(events.size());
 }

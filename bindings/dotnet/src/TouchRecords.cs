@@ -105,4 +105,29 @@ namespace Vorn.MultiTouch
             return request;
         }
     }
+
+    /// <summary>One event of the library's event queue: 1808 bytes. Kind says
+    /// which fields hold it; Points holds the frame's TouchPoint records
+    /// (16 bytes each), read with <see cref="GetPoint"/>.</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public unsafe struct TouchEvent
+    {
+        public int Kind;
+        public int Value0;
+        public int Value1;
+        public int PointCount;
+        public fixed byte Points[TouchLimits.MaxFramePoints * 16];
+        public TouchGesture Gesture;
+        public TouchDeviceInfo Info;
+
+        /// <summary>Point <paramref name="index"/> of a frame (0 to MaxFramePoints-1).</summary>
+        public TouchPoint GetPoint(int index)
+        {
+            if (index < 0 || index >= TouchLimits.MaxFramePoints) throw new ArgumentOutOfRangeException("index");
+            fixed (byte* points = Points)
+            {
+                return ((TouchPoint*)points)[index];
+            }
+        }
+    }
 }

@@ -34,6 +34,7 @@ namespace Vorn.MultiTouch.Tests
                 ["TouchGesture"] = typeof(TouchGesture),
                 ["TouchDeviceInfo"] = typeof(TouchDeviceInfo),
                 ["TouchClientRequest"] = typeof(TouchClientRequest),
+                ["TouchEvent"] = typeof(TouchEvent),
             };
             var checkedRecords = new HashSet<string>();
             int offsets = 0;
@@ -59,7 +60,7 @@ namespace Vorn.MultiTouch.Tests
                 }
             }
             Assert.Equal(records.Count, checkedRecords.Count);
-            Assert.Equal(15, offsets);
+            Assert.Equal(22, offsets);
         }
 
         [Fact]

@@ -2,7 +2,7 @@
 
 Layouts follow include/VornMTClient.h exactly (natural alignment, no packing):
 TouchPoint 16 bytes, TouchGesture 56 (params at offset 8), TouchDeviceInfo
-136, TouchClientRequest 148 (a Windows GUID at offset 4). The exported
+136, TouchClientRequest 148 (a Windows GUID at offset 4), TouchEvent 1808. The exported
 functions and the callbacks use the platform's standard calling convention
 (__stdcall on Windows, which x64 treats as its one convention; C elsewhere).
 """
@@ -66,6 +66,20 @@ class TouchClientRequest(ctypes.Structure):
         ("type", ctypes.c_int32),
         ("app_key_id", TouchGuid),
         ("param", ctypes.c_char * REQUEST_PARAM_SIZE),
+    ]
+
+
+class TouchEvent(ctypes.Structure):
+    """One event of the library's event queue (WaitEvent): 1808 bytes."""
+
+    _fields_ = [
+        ("kind", ctypes.c_int32),
+        ("value_0", ctypes.c_int32),
+        ("value_1", ctypes.c_int32),
+        ("point_count", ctypes.c_int32),
+        ("points", TouchPoint * MAX_FRAME_POINTS),
+        ("gesture", TouchGesture),
+        ("info", TouchDeviceInfo),
     ]
 
 
