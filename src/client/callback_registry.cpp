@@ -68,6 +68,10 @@ mt::DeviceInfoCallback CallbackRegistry::SetDeviceInfo(mt::DeviceInfoCallback ca
     return Exchange(device_info_, callback, user_data);
 }
 
+mt::ConnectedCallback CallbackRegistry::SetConnected(mt::ConnectedCallback callback, void* user_data) {
+    return Exchange(connected_, callback, user_data);
+}
+
 ResolutionTarget CallbackRegistry::ExchangeResolution(ResolutionTarget target) {
     ResolutionTarget previous{nullptr, nullptr};
     {
@@ -141,6 +145,8 @@ void CallbackRegistry::DeliverResolution(int x, int y) { DeliverGuarded(resoluti
 
 void CallbackRegistry::DeliverServerBreak() { DeliverGuarded(server_break_, static_cast<void*>(nullptr)); }
 
+void CallbackRegistry::DeliverConnected() { DeliverGuarded(connected_, static_cast<void*>(nullptr)); }
+
 void CallbackRegistry::ReportError(int code) {
     platform::LockGuard call(error_.call_lock);
     mt::ErrorCallback callback;
@@ -161,6 +167,7 @@ void CallbackRegistry::RenewAfterFork() {
     RenewLocks(error_);
     RenewLocks(resolution_);
     RenewLocks(device_info_);
+    RenewLocks(connected_);
 }
 
 }  // namespace vornmt::client

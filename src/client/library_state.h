@@ -1,5 +1,5 @@
 // The process-wide objects, created when the library is loaded and never
-// destroyed: the callback registry (six slot locks), the message queue (the
+// destroyed: the callback registry (a lock pair per slot), the message queue (the
 // queue lock), the point buffer and the connection. The unload ends the
 // connection and leaves them in place for the rest of the process, for calls
 // that come after it (a global destructor, a runtime shutting down, a
