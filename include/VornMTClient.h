@@ -150,6 +150,22 @@ const int32_t ERR_IN_CALLBACK = 0x31000004;
 /* WaitEvent took no event: none came within its time-out, no event queue is
  * open, or CloseEventQueue closed it while WaitEvent waited. */
 const int32_t ERR_NO_EVENT = 0x31000005;
+/* With automatic reconnection on (SetAutoReconnect): ConnectServer found no
+ * server and the library goes on trying in the background; or a setting
+ * (SendRequest, SendThreshold, SetRawDataResolution) was made while it
+ * tries, and is kept to be sent once it has connected. Not a failure. */
+const int32_t ERR_NOT_YET_CONNECTED = 0x31000006;
+
+/* ---- Connection states (GetConnectionState) --------------------------- */
+
+/* No connection: never connected, DisconnectServer, or the server went away
+ * with automatic reconnection off. */
+const int32_t STATE_DISCONNECTED = 0;
+/* Connected to the server. */
+const int32_t STATE_CONNECTED = 1;
+/* Automatic reconnection is on and the library is trying to connect, after a
+ * lost connection or a ConnectServer that found no server. */
+const int32_t STATE_RECONNECTING = 2;
 
 /* Other codes are Windows Sockets error numbers (10000 to 11999) of the
  * socket call that failed, or a system error number when a worker thread
@@ -212,6 +228,7 @@ const int32_t EVENT_DEVICE_INFO = 3;   /* info */
 const int32_t EVENT_RESOLUTION = 4;    /* value_0 (x), value_1 (y) */
 const int32_t EVENT_SERVER_BREAK = 5;  /* no field */
 const int32_t EVENT_ERROR = 6;         /* value_0 (the error code) */
+const int32_t EVENT_CONNECTED = 7;     /* no field: a connection opened in the background is up */
 
 /* ---- Records --------------------------------------------------------- */
 /* The records are plain aggregates in C++14, 17 and 20: build them with
@@ -382,6 +399,12 @@ typedef void (VORNMT_CALL *ResolutionCallback)(int32_t x, int32_t y, void* user_
  * only: inside a callback it returns ERR_IN_CALLBACK). */
 typedef void (VORNMT_CALL *ServerBreakCallback)(void* reserved, void* user_data);
 
+/* With automatic reconnection on, a connection the library opened in the
+ * background is up. Receive thread; called after the settings have been
+ * sent again (see SetAutoReconnect) and before any event of the new
+ * connection is delivered. reserved is always null. */
+typedef void (VORNMT_CALL *ConnectedCallback)(void* reserved, void* user_data);
+
 /* An error: a Windows Sockets error number (receive thread) or one of the
  * ERR_ codes above (dispatch thread; ERR_CALLBACK_EXCEPTION also on the
  * receive thread). Must not throw. */
@@ -400,7 +423,11 @@ extern "C" {
  * Returns ERR_NONE, a Windows Sockets error number (10061 nothing listens,
  * 10049 the address is not a dotted IPv4 address, ...), a system error number
  * if a worker thread could not start, or ERR_IN_CALLBACK when called from a
- * callback (then nothing changes). On failure no connection and no thread
+ * callback (then nothing changes). With automatic reconnection on, a server
+ * that is not there (refused, unreachable, timed out) gives
+ * ERR_NOT_YET_CONNECTED instead: the library reports the cause once to the
+ * ErrorCallback and keeps trying in the background (see SetAutoReconnect);
+ * an address that is not a dotted IPv4 text still fails at once. On failure no connection and no thread
  * is left behind, except after a thread start failure, which the next
  * ConnectServer or DisconnectServer cleans up.
  * Calls of ConnectServer and DisconnectServer on several application threads
@@ -417,6 +444,44 @@ VORNMT_API int32_t VORNMT_CALL ConnectServer(const char* server_address, int32_t
  * Messages received but not yet delivered are kept and delivered on the next
  * connection. */
 VORNMT_API int32_t VORNMT_CALL DisconnectServer(void);
+
+/* ---- Automatic reconnection ------------------------------------------ */
+/* Off unless SetAutoReconnect turns it on; with it off, every function
+ * behaves as if it did not exist.
+ *
+ * With it on, a connection that ends (the server closes, resets or goes
+ * away) is reported as before, ServerBreakCallback once per lost connection
+ * (or the ErrorCallback for other socket errors), after every event received
+ * before it; the break is the application's signal that every touch it holds
+ * has ended: clear them, and go on at the next frame. Then the library
+ * connects again in the background to the same address and port, waiting
+ * min_delay_ms before the first attempt and doubling the wait after each
+ * failed attempt up to max_delay_ms, each wait varied by up to a fifth so
+ * that many clients do not come back at once. Waiting costs no CPU. On
+ * success it sends, before anything else and in this order, the last
+ * TouchClientRequest that SendRequest sent, the last threshold and the last
+ * raw-data resolution (each only if one was sent since the application's
+ * last ConnectServer, or kept while the library tried: see
+ * ERR_NOT_YET_CONNECTED); a resolution query is never sent again. Then the
+ * ConnectedCallback runs, and the events of the new connection follow. The
+ * attempts go on until one succeeds or the application calls
+ * DisconnectServer or ConnectServer, which end them within milliseconds,
+ * also in the middle of an attempt; nothing of them is left behind.
+ *
+ * A forked child inherits no reconnection: it starts with it off. */
+
+/* Turns automatic reconnection on (min_delay_ms, max_delay_ms: the first
+ * and the longest wait between attempts, in milliseconds; 1 <= min <= max)
+ * or off (0, 0). Any thread, callbacks included, before or after
+ * connecting; a change reaches an attempt already waiting when that wait
+ * ends. Returns ERR_NONE, or 10022 (WSAEINVAL) for a negative value, a min
+ * above max, or a min of 0 with a max above 0; then nothing changes. */
+VORNMT_API int32_t VORNMT_CALL SetAutoReconnect(int32_t min_delay_ms, int32_t max_delay_ms);
+
+/* STATE_DISCONNECTED, STATE_CONNECTED or STATE_RECONNECTING. Any thread,
+ * callbacks included; inside the ServerBreakCallback it already tells
+ * whether the library will connect again. */
+VORNMT_API int32_t VORNMT_CALL GetConnectionState(void);
 
 /* ---- Callback registration ------------------------------------------- */
 /* Each setter stores callback (null stops the deliveries) and user_data,
@@ -443,6 +508,10 @@ SetOnReceiveError(Vorn_SDK_MultiTouch::ErrorCallback callback, void* user_data);
 VORNMT_API Vorn_SDK_MultiTouch::DeviceInfoCallback VORNMT_CALL
 SetOnGetDeviceInfo(Vorn_SDK_MultiTouch::DeviceInfoCallback callback, void* user_data);
 
+/* The callback of connections the library opens in the background. */
+VORNMT_API Vorn_SDK_MultiTouch::ConnectedCallback VORNMT_CALL
+SetOnConnected(Vorn_SDK_MultiTouch::ConnectedCallback callback, void* user_data);
+
 /* ---- Requests -------------------------------------------------------- */
 /* Each request sends one message on the calling thread and waits for no
  * answer. Returns ERR_NONE when the whole message was handed to the socket,
@@ -451,7 +520,9 @@ SetOnGetDeviceInfo(Vorn_SDK_MultiTouch::DeviceInfoCallback callback, void* user_
  * (such as 10058 for a send cut short by DisconnectServer). A
  * request never sends on a connection other than the one open when it began.
  * Messages sent from several threads at once never interleave. May be called
- * from callbacks. */
+ * from callbacks. With automatic reconnection on, SendRequest, SendThreshold
+ * and SetRawDataResolution return ERR_NOT_YET_CONNECTED while the library
+ * tries to connect, and the setting is sent as soon as it has connected. */
 
 /* Subscribes: sends type, app_key_id and param together with the
  * executable's base name, the process id and the protocol version 259. */

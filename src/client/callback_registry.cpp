@@ -68,6 +68,10 @@ mt::DeviceInfoCallback CallbackRegistry::SetDeviceInfo(mt::DeviceInfoCallback ca
     return Exchange(device_info_, callback, user_data);
 }
 
+mt::ConnectedCallback CallbackRegistry::SetConnected(mt::ConnectedCallback callback, void* user_data) {
+    return Exchange(connected_, callback, user_data);
+}
+
 ResolutionTarget CallbackRegistry::ExchangeResolution(ResolutionTarget target) {
     ResolutionTarget previous{nullptr, nullptr};
     {
@@ -141,6 +145,8 @@ int CallbackRegistry::CallResolution(int x, int y) { return CallGuarded(resoluti
 
 int CallbackRegistry::CallServerBreak() { return CallGuarded(server_break_, static_cast<void*>(nullptr)); }
 
+int CallbackRegistry::CallConnected() { return CallGuarded(connected_, static_cast<void*>(nullptr)); }
+
 void CallbackRegistry::ReportThrow(int status) {
     if (status != mt::ERR_NONE) ReportError(status);
 }
@@ -157,6 +163,8 @@ void CallbackRegistry::DeliverDeviceInfo(const mt::TouchDeviceInfo& info) { Repo
 void CallbackRegistry::DeliverResolution(int x, int y) { ReportThrow(CallResolution(x, y)); }
 
 void CallbackRegistry::DeliverServerBreak() { ReportThrow(CallServerBreak()); }
+
+void CallbackRegistry::DeliverConnected() { ReportThrow(CallConnected()); }
 
 void CallbackRegistry::ReportError(int code) {
     platform::LockGuard call(error_.call_lock);
@@ -178,6 +186,7 @@ void CallbackRegistry::RenewAfterFork() {
     RenewLocks(error_);
     RenewLocks(resolution_);
     RenewLocks(device_info_);
+    RenewLocks(connected_);
 }
 
 }  // namespace vornmt::client

@@ -1,4 +1,4 @@
-// The application's callbacks: six slots, each a callback, its user_data, a
+// The application's callbacks: seven slots, each a callback, its user_data, a
 // re-entrant call lock held for the whole of every call into that callback,
 // and a pair lock held only while the pair is read or replaced. Setters run on
 // any thread; deliveries on the receive and dispatch threads. A delivery holds
@@ -49,6 +49,7 @@ public:
     mt::ServerBreakCallback SetServerBreak(mt::ServerBreakCallback callback, void* user_data);
     mt::ErrorCallback SetError(mt::ErrorCallback callback, void* user_data);
     mt::DeviceInfoCallback SetDeviceInfo(mt::DeviceInfoCallback callback, void* user_data);
+    mt::ConnectedCallback SetConnected(mt::ConnectedCallback callback, void* user_data);
     // The resolution slot is filled by the resolution query; like a setter,
     // outside a callback it returns once a running call of the old pair ended.
     ResolutionTarget ExchangeResolution(ResolutionTarget target) override;
@@ -64,6 +65,7 @@ public:
     int CallDeviceInfo(const mt::TouchDeviceInfo& info);
     int CallResolution(int x, int y);
     int CallServerBreak();
+    int CallConnected();
 
     // Deliveries: the guarded call, then ERR_CALLBACK_EXCEPTION to the error
     // callback if it threw.
@@ -73,6 +75,7 @@ public:
     void DeliverDeviceInfo(const mt::TouchDeviceInfo& info) override;
     void DeliverResolution(int x, int y) override;
     void DeliverServerBreak() override;
+    void DeliverConnected() override;
 
     // Error delivery: the error callback with `code`, under the error slot's
     // lock. Not guarded: the error callback must not throw.
@@ -98,6 +101,7 @@ private:
     // abandon a copy a parent's thread was changing at the fork.
     std::unique_ptr<requests::ResolutionLedger> resolution_queries_{new requests::ResolutionLedger};
     CallbackSlot<mt::DeviceInfoCallback> device_info_;
+    CallbackSlot<mt::ConnectedCallback> connected_;
 };
 
 }  // namespace vornmt::client

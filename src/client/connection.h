@@ -1,11 +1,12 @@
 // The one connection of the process: its socket, its two worker threads, the
-// stop flag and the server address. Connect and Disconnect run on application
-// threads, one at a time under the lifecycle lock; Disconnect also runs from
-// callbacks on the worker threads, without that lock. The worker threads read
-// the stop flag and the socket, which is why both are atomic; requests reach
-// the socket only through the outbound socket, under the send lock. The
-// worker threads deliver through the fan-out, to the callbacks and the event
-// queue.
+// stop flag, the server address and, with automatic reconnection on, the
+// connections it opens again in the background. Connect and Disconnect run
+// on application threads, one at a time under the lifecycle lock; Disconnect
+// also runs from callbacks on the worker threads, without that lock. The
+// receive thread replaces the socket when it connects again, under the
+// socket lock; requests reach the socket only through the outbound socket,
+// under the send lock. The worker threads deliver through the fan-out, to
+// the callbacks and the event queue.
 #pragma once
 
 #include <atomic>
@@ -15,6 +16,7 @@
 #include "client/callback_registry.h"
 #include "client/delivery_fan_out.h"
 #include "client/event_queue.h"
+#include "client/reconnect_policy.h"
 #include "platform/lock.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
@@ -26,7 +28,7 @@
 
 namespace vornmt::client {
 
-class Connection {
+class Connection final : public transport::Reconnector {
 public:
     // Longest address text kept, its NUL included; a longer text is no
     // dotted IPv4 address.
@@ -40,8 +42,15 @@ public:
 
     // Tears down any earlier connection, connects, starts both threads.
     // Returns 0, a socket error number, a system error number, or
-    // ERR_IN_CALLBACK on a worker thread.
+    // ERR_IN_CALLBACK on a worker thread; with reconnection on,
+    // ERR_NOT_YET_CONNECTED when no server is there yet (the threads then
+    // start and go on trying).
     int Connect(const char* server_address, std::int32_t port);
+    // Any thread.
+    int SetAutoReconnect(std::int32_t min_delay_ms, std::int32_t max_delay_ms) {
+        return reconnect_.Set(min_delay_ms, max_delay_ms);
+    }
+    std::int32_t state() const { return state_.load(); }
     // Ends the connection. On a worker thread (from a callback) it stops the
     // connection without waiting; the next teardown reaps the threads.
     void Disconnect();
@@ -73,8 +82,15 @@ public:
     // Application thread only.
     bool has_worker_threads() const { return receive_thread_.running() || dispatch_thread_.running(); }
 
+    // The receive thread's side of reconnection.
+    bool ConnectionLost() override;
+    bool Reconnect() override;
+
 private:
     int Connect_locked(const char* server_address, std::int32_t port);
+    // Starts the two threads on the socket in place (or none: the first
+    // attempt found no server). Returns 0 or a system error number.
+    int StartThreads();
     void Teardown_locked();
     // Sets the stop flag, refuses and cancels sends, wakes both threads and
     // ends the stream; waits for nothing, so a callback may call it.
@@ -86,10 +102,22 @@ private:
     // for it (a teardown holding it is waiting for that callback to end).
     platform::RecursiveLock lifecycle_lock_;
     std::atomic<bool> stop_{false};
+    // Held while the receive thread replaces the socket, and while a stop
+    // shuts it down, so that a stop never shuts down a handle already closed.
+    // Taken alone; a callback may take it (through a disconnect).
+    platform::RecursiveLock socket_lock_;
     std::atomic<platform::SocketHandle> socket_{platform::kInvalidSocket};
+    std::atomic<std::int32_t> state_{Vorn_SDK_MultiTouch::STATE_DISCONNECTED};
+    ReconnectPolicy reconnect_;
+    // The first connect's failure, reported once by the receive thread.
+    std::atomic<int> unreported_error_{0};
+    bool socket_layer_started_ = false;  // lifecycle lock
+    std::uint16_t port_ = 0;
     requests::OutboundSocket outbound_;
     platform::SocketWakeup wakeup_;       // wakes the receive thread
-    platform::SocketWakeup send_cancel_;  // ends sends waiting for room; never cleared
+    // Ends sends waiting for room; cleared only when the receive thread lets
+    // go of a lost socket, on which no send can wait any more.
+    platform::SocketWakeup send_cancel_;
     platform::WorkerThread receive_thread_;
     platform::WorkerThread dispatch_thread_;
     // Held in place, not on the heap: a child forked while another thread

@@ -28,6 +28,11 @@ void DeliveryFanOut::DeliverServerBreak() {
     ReportThrow(callbacks_.CallServerBreak());
 }
 
+void DeliveryFanOut::DeliverConnected() {
+    events_.PutConnected(producer());
+    ReportThrow(callbacks_.CallConnected());
+}
+
 void DeliveryFanOut::ReportError(int code) {
     events_.PutError(code, producer());
     callbacks_.ReportError(code);

@@ -33,6 +33,7 @@ public:
     void DeliverDeviceInfo(const mt::TouchDeviceInfo& info) override;
     void DeliverResolution(int x, int y) override;
     void DeliverServerBreak() override;
+    void DeliverConnected() override;
     // Not guarded: the error callback must not throw.
     void ReportError(int code) override;
     // Wakes the event queue's takers once no message is left to deliver.

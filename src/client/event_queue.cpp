@@ -244,6 +244,10 @@ void EventQueue::PutServerBreak(const Producer& producer) {
     Put(producer, [](mt::TouchEvent& event) { event.kind = mt::EVENT_SERVER_BREAK; });
 }
 
+void EventQueue::PutConnected(const Producer& producer) {
+    Put(producer, [](mt::TouchEvent& event) { event.kind = mt::EVENT_CONNECTED; });
+}
+
 void EventQueue::PutError(int code, const Producer& producer) {
     Put(producer, [&](mt::TouchEvent& event) {
         event.kind = mt::EVENT_ERROR;

@@ -49,6 +49,7 @@ public:
     void PutDeviceInfo(const Vorn_SDK_MultiTouch::TouchDeviceInfo& info, const Producer& producer);
     void PutResolution(int x, int y, const Producer& producer);
     void PutServerBreak(const Producer& producer);
+    void PutConnected(const Producer& producer);
     void PutError(int code, const Producer& producer);
     // Under a stream of messages the dispatch thread wakes waiting takers once
     // per kWakeBatch events or when it runs out of messages, not once per

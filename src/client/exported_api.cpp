@@ -67,6 +67,16 @@ VORNMT_API mt::DeviceInfoCallback VORNMT_CALL SetOnGetDeviceInfo(mt::DeviceInfoC
     return Library().registry.SetDeviceInfo(callback, user_data);
 }
 
+VORNMT_API mt::ConnectedCallback VORNMT_CALL SetOnConnected(mt::ConnectedCallback callback, void* user_data) {
+    return Library().registry.SetConnected(callback, user_data);
+}
+
+VORNMT_API int32_t VORNMT_CALL SetAutoReconnect(int32_t min_delay_ms, int32_t max_delay_ms) {
+    return Library().connection.SetAutoReconnect(min_delay_ms, max_delay_ms);
+}
+
+VORNMT_API int32_t VORNMT_CALL GetConnectionState(void) { return Library().connection.state(); }
+
 VORNMT_API int32_t VORNMT_CALL SendRequest(const mt::TouchClientRequest& request) {
     return RunRequest([&] { return vornmt::requests::SendRequest(Library().connection.outbound(), request); });
 }

@@ -23,6 +23,7 @@ constexpr StatusEntry kStatusTexts[] = {
     {mt::ERR_CALLBACK_EXCEPTION, "a callback threw an exception (event lost)"},
     {mt::ERR_IN_CALLBACK, "ConnectServer called from inside a callback"},
     {mt::ERR_NO_EVENT, "no event"},
+    {mt::ERR_NOT_YET_CONNECTED, "not connected yet; connecting in the background"},
     {10004, "interrupted"},
     {10009, "bad socket handle"},
     {10013, "permission denied"},

@@ -51,6 +51,10 @@ WaitResult WaitReadable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
 // an error for the next send to report), kWoken when the wake-up is signalled.
 WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_ms, int* error);
 
+// Waits until the wake-up is signalled (kWoken) or `timeout_ms` passes
+// (kTimedOut); a sleep that a stop request ends at once.
+WaitResult WaitForWakeup(SocketWakeup& wakeup, int timeout_ms, int* error);
+
 // Waits on many sockets at once, for a server that keeps idle connections
 // off its serving threads: kReadable once any of `sockets` has data (or an
 // end of stream or an error to report), with (*readable)[i] telling which;

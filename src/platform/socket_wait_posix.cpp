@@ -96,6 +96,18 @@ WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
     return WaitFor(socket, POLLOUT, WaitResult::kWritable, wakeup, timeout_ms, error);
 }
 
+WaitResult WaitForWakeup(SocketWakeup& wakeup, int timeout_ms, int* error) {
+    pollfd watched{static_cast<int>(wakeup.watch_handle()), POLLIN, 0};
+    for (;;) {
+        int ready = ::poll(&watched, 1, timeout_ms);
+        if (ready > 0) return WaitResult::kWoken;
+        if (ready == 0) return WaitResult::kTimedOut;
+        if (errno == EINTR) continue;  // a signal restarts the whole wait; callers bound it anyway
+        *error = ToWinsockError(errno);
+        return WaitResult::kFailed;
+    }
+}
+
 WaitResult WaitAnyReadable(const std::vector<SocketHandle>& sockets, std::vector<bool>* readable,
                            SocketWakeup& wakeup, int timeout_ms, int* error) {
     std::vector<pollfd> watched;

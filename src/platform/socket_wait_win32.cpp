@@ -120,6 +120,25 @@ WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
     return WaitFor(socket, true, WaitResult::kWritable, wakeup, timeout_ms, error);
 }
 
+WaitResult WaitForWakeup(SocketWakeup& wakeup, int timeout_ms, int* error) {
+    SOCKET wake = Native(wakeup.watch_handle());
+    for (;;) {
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(wake, &readable);
+        timeval limit{};
+        limit.tv_sec = timeout_ms / 1000;
+        limit.tv_usec = (timeout_ms % 1000) * 1000;
+        int ready = ::select(0, &readable, nullptr, nullptr, timeout_ms < 0 ? nullptr : &limit);
+        if (ready > 0) return WaitResult::kWoken;
+        if (ready == 0) return WaitResult::kTimedOut;
+        int code = ::WSAGetLastError();
+        if (code == WSAEINTR) continue;
+        *error = code;
+        return WaitResult::kFailed;
+    }
+}
+
 // WSAPoll rather than select: an fd_set holds only FD_SETSIZE (64) sockets.
 WaitResult WaitAnyReadable(const std::vector<SocketHandle>& sockets, std::vector<bool>* readable,
                            SocketWakeup& wakeup, int timeout_ms, int* error) {

@@ -39,6 +39,14 @@ SocketHandle OpenTcpSocket(int* error);
 // or an error number.
 int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t port);
 
+class SocketWakeup;
+
+// The same, but returns 10004 (interrupted) as soon as `wakeup` is
+// signalled, however long the attempt would take (an unreachable address
+// takes minutes). Leaves the socket non-blocking.
+int ConnectIpv4Interruptibly(SocketHandle socket, const char* dotted_address, std::uint16_t port,
+                             SocketWakeup& wakeup);
+
 // Reads at most `capacity` bytes. Returns the byte count, 0 when the peer has
 // closed, or -1 with *error set (10054 after the peer's reset; Wine reports a
 // reset as 0 instead). Interrupted calls are retried.

@@ -8,6 +8,7 @@
 
 #include "platform/owned_descriptors_posix.h"
 #include "platform/socket_errors_posix.h"
+#include "platform/socket_wait.h"
 #include "platform/sockets.h"
 
 namespace vornmt::platform {
@@ -38,11 +39,21 @@ SocketHandle OpenTcpSocket(int* error) {
     return static_cast<SocketHandle>(fd);
 }
 
+namespace {
+
+// False for a text that is not a dotted IPv4 address.
+bool ParseAddress(const char* dotted_address, std::uint16_t port, sockaddr_in* address) {
+    *address = sockaddr_in{};
+    address->sin_family = AF_INET;
+    address->sin_port = htons(port);
+    return ::inet_pton(AF_INET, dotted_address, &address->sin_addr) == 1;
+}
+
+}  // namespace
+
 int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t port) {
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (::inet_pton(AF_INET, dotted_address, &address.sin_addr) != 1) return kWsaAddressInvalid;
+    if (!ParseAddress(dotted_address, port, &address)) return kWsaAddressInvalid;
     // A connect interrupted by a signal goes on in the background; wait for
     // its outcome instead of starting a second one.
     if (::connect(Fd(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return 0;
@@ -57,6 +68,25 @@ int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t p
         if (pending != 0) return ToWinsockError(pending);
         ::usleep(1000);
     }
+}
+
+int ConnectIpv4Interruptibly(SocketHandle socket, const char* dotted_address, std::uint16_t port,
+                             SocketWakeup& wakeup) {
+    sockaddr_in address{};
+    if (!ParseAddress(dotted_address, port, &address)) return kWsaAddressInvalid;
+    SetNonBlocking(socket);
+    if (::connect(Fd(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return 0;
+    if (errno != EINPROGRESS && errno != EINTR) return LastError();
+    int error = 0;
+    switch (WaitWritable(socket, wakeup, -1, &error)) {
+        case WaitResult::kWoken: return kWsaInterrupted;
+        case WaitResult::kFailed: return error;
+        default: break;
+    }
+    int pending = 0;
+    socklen_t size = sizeof pending;
+    if (::getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &pending, &size) != 0) return LastError();
+    return ToWinsockError(pending);
 }
 
 long Receive(SocketHandle socket, char* buffer, std::size_t capacity, int* error) {

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/socket_wait.h"
 #include "platform/sockets.h"
 
 namespace vornmt::platform {
@@ -37,19 +38,53 @@ SocketHandle OpenTcpSocket(int* error) {
     return static_cast<SocketHandle>(socket);
 }
 
-int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t port) {
-    if (dotted_address == nullptr) return kWsaAddressInvalid;
+namespace {
+
+// False for a text that is not an IPv4 address inet_addr takes.
+bool ParseAddress(const char* dotted_address, std::uint16_t port, sockaddr_in* address) {
+    if (dotted_address == nullptr) return false;
     // inet_addr answers INADDR_NONE both for a text it rejects and for the
     // broadcast address itself; only the latter is an address.
     unsigned long ip = ::inet_addr(dotted_address);
-    if (ip == INADDR_NONE && std::strcmp(dotted_address, "255.255.255.255") != 0) return kWsaAddressInvalid;
+    if (ip == INADDR_NONE && std::strcmp(dotted_address, "255.255.255.255") != 0) return false;
+    *address = sockaddr_in{};
+    address->sin_family = AF_INET;
+    address->sin_port = ::htons(port);
+    address->sin_addr.s_addr = ip;
+    return true;
+}
+
+}  // namespace
+
+int ConnectIpv4(SocketHandle socket, const char* dotted_address, std::uint16_t port) {
     sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = ::htons(port);
-    address.sin_addr.s_addr = ip;
+    if (!ParseAddress(dotted_address, port, &address)) return kWsaAddressInvalid;
     // A blocking connect is not interrupted on Windows, so there is nothing to retry.
     if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
     return LastError();
+}
+
+int ConnectIpv4Interruptibly(SocketHandle socket, const char* dotted_address, std::uint16_t port,
+                             SocketWakeup& wakeup) {
+    sockaddr_in address{};
+    if (!ParseAddress(dotted_address, port, &address)) return kWsaAddressInvalid;
+    SetNonBlocking(socket);
+    if (::connect(Native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
+    int code = LastError();
+    if (code != WSAEWOULDBLOCK) return code;
+    int error = 0;
+    switch (WaitWritable(socket, wakeup, -1, &error)) {
+        case WaitResult::kWoken: return kWsaInterrupted;
+        case WaitResult::kFailed: return error;
+        default: break;
+    }
+    // A failed attempt is reported in the exception set, its cause in SO_ERROR.
+    int pending = 0;
+    int size = sizeof pending;
+    if (::getsockopt(Native(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &size) != 0) {
+        return LastError();
+    }
+    return pending;
 }
 
 long Receive(SocketHandle socket, char* buffer, std::size_t capacity, int* error) {

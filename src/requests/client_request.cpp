@@ -42,7 +42,7 @@ std::string BuildRequestMessage(const mt::TouchClientRequest& request) {
 }
 
 int SendRequest(const OutboundSocket& target, const mt::TouchClientRequest& request) {
-    return target.Send(BuildRequestMessage(request));
+    return target.SendSetting(OutboundSocket::Setting::kRequest, BuildRequestMessage(request));
 }
 
 }  // namespace vornmt::requests

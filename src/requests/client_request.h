@@ -19,7 +19,10 @@ std::string FormatAppKeyId(const Vorn_SDK_MultiTouch::TouchGuid& key);
 // The "send_request" message text (without its NUL).
 std::string BuildRequestMessage(const Vorn_SDK_MultiTouch::TouchClientRequest& request);
 
-// Returns 0, 10057 without a connection, or the failed send's error number.
+// Returns 0, 10057 without a connection, ERR_NOT_YET_CONNECTED while the
+// library connects in the background (the request is sent on that
+// connection), or the failed send's error number. Once sent, the request is
+// sent again on every connection the library opens in the background.
 int SendRequest(const OutboundSocket& target, const Vorn_SDK_MultiTouch::TouchClientRequest& request);
 
 }  // namespace vornmt::requests

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <string>
 
 #include "platform/lock.h"
@@ -24,6 +25,11 @@ namespace vornmt::requests {
 // that connects or disconnects, Refuse also in a callback that disconnects.
 class OutboundSocket {
 public:
+    // The settings the library sends again on every socket it opens in the
+    // background, in this order, before anything else.
+    enum class Setting { kRequest, kThreshold, kRawDataResolution };
+    static constexpr int kSettingCount = 3;
+
     OutboundSocket() = default;
     // A fixed blocking socket that nobody detaches (tests, tools); sends on
     // it wait for room without a cancel wake-up.
@@ -42,8 +48,27 @@ public:
     // wake-up, so it ends at once) and forgets the socket, which the caller
     // then closes.
     void Detach();
-    // In a forked child: a parent's thread may have held the send lock.
+    // In a forked child: a parent's thread may have held the send lock, or
+    // been writing the settings kept; both are replaced, none is kept.
     void RenewAfterFork();
+
+    // Sends a setting like Send; once it is out, it is the one sent again on
+    // a socket the library opens in the background. While the library waits
+    // to connect in the background (KeepSettingsForNextSocket), the text is
+    // kept for that socket instead and ERR_NOT_YET_CONNECTED returned.
+    int SendSetting(Setting setting, const std::string& text) const;
+    // The connection was lost and the library connects again in the
+    // background: requests get 10057 from now on, settings are kept for the
+    // next socket. Waits for a send in progress like Detach.
+    void KeepSettingsForNextSocket();
+    // The socket the library opened in the background: attaches it and sends
+    // the settings kept, in order, before any other request can send.
+    // Returns 0 or the error of the first send that failed (the connection
+    // is then lost again, which the reader of the socket sees).
+    int AttachSendingSettings(platform::SocketHandle socket, platform::SocketWakeup* cancel);
+    // The application connects anew: the settings of earlier connections
+    // are no longer sent again.
+    void ForgetSettings();
 
     // Sends the text and its NUL on the attached socket, continuing after
     // partial sends until all of it is out. Returns 0, 10057 (nothing sent)
@@ -52,7 +77,15 @@ public:
     int Send(const std::string& text) const;
 
 private:
+    struct KeptSettings {
+        std::string texts[kSettingCount];  // empty: never sent
+    };
+
     mutable platform::RecursiveLock send_lock_;
+    // Under send_lock_; by pointer, so that a forked child can abandon a copy
+    // another thread was writing at the fork.
+    std::unique_ptr<KeptSettings> settings_{new KeptSettings};
+    bool keeping_ = false;  // under send_lock_: connecting in the background
     platform::SocketHandle socket_ = platform::kInvalidSocket;  // under send_lock_
     platform::SocketWakeup* cancel_ = nullptr;                  // under send_lock_
     std::atomic<bool> accepting_{false};

@@ -21,11 +21,11 @@ std::string BuildRawDataResolutionMessage(int x, int y) {
 std::string BuildResolutionQuery() { return message::BuildInvokeWithoutArguments("get_resolution"); }
 
 int SendThreshold(const OutboundSocket& target, int move_threshold) {
-    return target.Send(BuildThresholdMessage(move_threshold));
+    return target.SendSetting(OutboundSocket::Setting::kThreshold, BuildThresholdMessage(move_threshold));
 }
 
 int SetRawDataResolution(const OutboundSocket& target, int x, int y) {
-    return target.Send(BuildRawDataResolutionMessage(x, y));
+    return target.SendSetting(OutboundSocket::Setting::kRawDataResolution, BuildRawDataResolutionMessage(x, y));
 }
 
 int GetServerResolution(const OutboundSocket& target, ResolutionSlot& slot, ResolutionTarget callback) {

@@ -13,7 +13,10 @@ std::string BuildThresholdMessage(int move_threshold);
 std::string BuildRawDataResolutionMessage(int x, int y);
 std::string BuildResolutionQuery();
 
-// Each returns 0, 10057 without a connection, or the failed send's error number.
+// Each returns 0, 10057 without a connection, ERR_NOT_YET_CONNECTED while
+// the library connects in the background, or the failed send's error number;
+// each is a setting that is sent again on connections opened in the
+// background (see OutboundSocket::SendSetting).
 int SendThreshold(const OutboundSocket& target, int move_threshold);
 int SetRawDataResolution(const OutboundSocket& target, int x, int y);
 

@@ -34,7 +34,8 @@ void RunDispatchThread(void* raw_context) {
     MarkWorkerThread();
     auto& context = *static_cast<WorkerContext*>(raw_context);
     std::string text;
-    while (!context.stop.load() && context.socket.load() != platform::kInvalidSocket) {
+    // Goes on across the connections the receive thread opens again.
+    while (!context.stop.load()) {
         if (!context.queue.WaitAndTake(context.stop, &text)) break;
         platform::MarkStage(platform::Stage::kWoke);
         RoutingScope routing(context.queue);

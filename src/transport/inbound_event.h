@@ -38,6 +38,8 @@ public:
     virtual void DeliverDeviceInfo(const Vorn_SDK_MultiTouch::TouchDeviceInfo& info) = 0;
     virtual void DeliverResolution(int x, int y) = 0;
     virtual void DeliverServerBreak() = 0;
+    // A connection opened in the background is up (receive thread).
+    virtual void DeliverConnected() = 0;
     virtual void ReportError(int code) = 0;
     // Dispatch thread, after each message has been delivered (or ignored).
     virtual void FinishedMessage() {}

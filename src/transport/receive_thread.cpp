@@ -1,8 +1,9 @@
 // The receive thread: waits for data, frames it and queues the texts. It
 // reports the end of the connection once (a server break for a close, a reset
 // or a refusal, the error number otherwise), after the dispatch thread has
-// delivered what came before, and then waits for the teardown without
-// reading or spinning.
+// delivered what came before. With automatic reconnection on, it then has
+// the connection connect again and reads the new socket; otherwise it waits
+// for the teardown without reading or spinning.
 #include <VornMTClient.h>
 
 #include <string>
@@ -79,10 +80,24 @@ void RunReceiveThread(void* raw_context) {
     // Out of memory (the framer or the queue could not grow) ends this
     // connection: the thread then waits for the teardown as after a break.
     platform::CatchAllButThreadEnd([&] {
-        int end = ReceiveUntilEnd(context);
-        // What arrived before the end is delivered before the end is reported.
-        if (end >= 0) context.queue.WaitUntilDelivered(context.stop);
-        if (end >= 0 && !context.stop.load()) ReportConnectionEnd(context.sink, end);
+        // Without a socket the first connect found no server, and the
+        // library tries again in the background.
+        bool connected = context.socket.load() != platform::kInvalidSocket;
+        for (;;) {
+            if (connected) {
+                int end = ReceiveUntilEnd(context);
+                if (end < 0) return;  // a stop
+                // What arrived before the end is delivered before the end is reported.
+                context.queue.WaitUntilDelivered(context.stop);
+                if (context.stop.load()) return;
+                const bool again = context.reconnector.ConnectionLost();
+                ReportConnectionEnd(context.sink, end);
+                if (!again) return;
+            }
+            connected = context.reconnector.Reconnect();
+            if (!connected) return;
+            context.sink.DeliverConnected();
+        }
     });
     context.queue.WaitForStop(context.stop);
 }

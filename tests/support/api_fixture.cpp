@@ -24,6 +24,7 @@ void ResetCallbacks() {
     SetOnServerBreak(nullptr, nullptr);
     SetOnReceiveError(nullptr, nullptr);
     SetOnGetDeviceInfo(nullptr, nullptr);
+    SetOnConnected(nullptr, nullptr);
     // Only a query fills the resolution slot, and a query needs a connection.
     client::Library().registry.ExchangeResolution({nullptr, nullptr});
 }
@@ -35,6 +36,7 @@ void ApiTest::SetUp() {
 
 void ApiTest::TearDown() {
     EXPECT_EQ(DisconnectServer(), 0);
+    EXPECT_EQ(SetAutoReconnect(0, 0), 0);
     ResetCallbacks();
 }
 

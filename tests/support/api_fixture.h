@@ -1,5 +1,5 @@
 // Base fixture for tests that drive the exported API. Every test starts
-// disconnected with every callback slot empty but the error slot, whose
+// disconnected, without automatic reconnection, with every callback slot empty but the error slot, whose
 // callback fails the test on any error report the test did not ask for;
 // TearDown disconnects and empties every slot again, so no test sees another
 // test's callbacks or user_data.
@@ -21,7 +21,7 @@ protected:
     static void ExpectErrors(EventLog* log = nullptr);
 };
 
-// Empties all six callback slots, the resolution slot included.
+// Empties every callback slot, the resolution slot included.
 void ResetCallbacks();
 
 }  // namespace vornmt::testing

@@ -61,6 +61,7 @@ inline std::string Describe(const Vorn_SDK_MultiTouch::TouchEvent& event) {
             rest.value_0 = rest.value_1 = 0;
             break;
         case mt::EVENT_SERVER_BREAK: text = "break"; break;
+        case mt::EVENT_CONNECTED: text = "connected"; break;
         case mt::EVENT_ERROR:
             text = "error " + std::to_string(event.value_0);
             rest.value_0 = 0;

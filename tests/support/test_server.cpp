@@ -45,6 +45,14 @@ void TestServer::StopListening() {
     listener_ = platform::kInvalidSocket;
 }
 
+bool TestServer::ListenAgain() {
+    if (listener_ != platform::kInvalidSocket) return true;
+    int error = 0;
+    std::uint16_t bound = 0;
+    listener_ = platform::ListenLoopback(port_, &bound, &error);
+    return listener_ != platform::kInvalidSocket;
+}
+
 std::string InvokeText(const std::string& name, const std::string& arguments_xml) {
     return "<invoke name='" + name + "' returntype=\"xml\"><arguments>" + arguments_xml + "</arguments></invoke>";
 }

@@ -45,6 +45,8 @@ public:
     void ResetClient();
     // Stops listening: later connects are refused.
     void StopListening();
+    // Listens again on the same port, as a server that restarted.
+    bool ListenAgain();
 
 private:
     platform::SocketHandle listener_ = platform::kInvalidSocket;
