@@ -522,7 +522,9 @@ SetOnConnected(Vorn_SDK_MultiTouch::ConnectedCallback callback, void* user_data)
  * Messages sent from several threads at once never interleave. May be called
  * from callbacks. With automatic reconnection on, SendRequest, SendThreshold
  * and SetRawDataResolution return ERR_NOT_YET_CONNECTED while the library
- * tries to connect, and the setting is sent as soon as it has connected. */
+ * tries to connect, and the setting is sent as soon as it has connected; one
+ * whose send fails as the connection ends is sent on the next connection
+ * too. */
 
 /* Subscribes: sends type, app_key_id and param together with the
  * executable's base name, the process id and the protocol version 259. */

@@ -187,14 +187,17 @@ void Connection::Disconnect() {
 bool Connection::ConnectionLost() {
     std::int32_t connected = mt::STATE_CONNECTED;
     const bool again = reconnect_.on() && !stop_.load();
+    if (again) {
+        // Settings from now on wait for the next socket, before the state
+        // says so; one still sending on the lost socket is ended first, and
+        // then nothing waits on the cancel.
+        send_cancel_.Signal();
+        outbound_.KeepSettingsForNextSocket();
+        send_cancel_.Clear();
+    }
     // From CONNECTED only: a stop meanwhile has set DISCONNECTED for good.
     state_.compare_exchange_strong(connected, again ? mt::STATE_RECONNECTING : mt::STATE_DISCONNECTED);
     if (!again) return false;
-    // Requests from now on wait for the next socket; one still sending on
-    // the lost socket is ended first, and then nothing waits on the cancel.
-    send_cancel_.Signal();
-    outbound_.KeepSettingsForNextSocket();
-    send_cancel_.Clear();
     platform::SocketHandle lost = platform::kInvalidSocket;
     {
         platform::LockGuard guard(socket_lock_);

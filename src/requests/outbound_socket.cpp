@@ -39,8 +39,11 @@ int OutboundSocket::SendSetting(Setting setting, const std::string& text) const 
         kept = text;
         return Vorn_SDK_MultiTouch::ERR_NOT_YET_CONNECTED;
     }
+    // Also kept when the send fails: that is a connection ending, whose loss
+    // the reader of the socket is about to see, and the next socket the
+    // library opens in the background is where the setting then belongs.
     int error = Send(text);
-    if (error == 0) kept = text;
+    if (error != platform::kWsaNotConnected) kept = text;
     return error;
 }
 

@@ -52,8 +52,9 @@ public:
     // been writing the settings kept; both are replaced, none is kept.
     void RenewAfterFork();
 
-    // Sends a setting like Send; once it is out, it is the one sent again on
-    // a socket the library opens in the background. While the library waits
+    // Sends a setting like Send; once it is out, or its send failed on a
+    // connection that is ending, it is the one sent again on a socket the
+    // library opens in the background. While the library waits
     // to connect in the background (KeepSettingsForNextSocket), the text is
     // kept for that socket instead and ERR_NOT_YET_CONNECTED returned.
     int SendSetting(Setting setting, const std::string& text) const;
