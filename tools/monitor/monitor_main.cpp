@@ -53,8 +53,9 @@ const char kUsage[] =
     "  --no-reconnect          end when there is no server or it goes away, instead of waiting\n"
     "  --help                  this text\n"
     "\n"
-    "Exit status: 0 done (count, time or Ctrl-C), 1 a failed request or, with --no-reconnect,\n"
-    "no server, 2 bad usage, 3 the server went away (with --no-reconnect).\n";
+    "Exit status: 0 done (count, time or Ctrl-C), 1 a failed request, an address that is not\n"
+    "dotted IPv4 or, with --no-reconnect, no server, 2 bad usage, 3 the server went away\n"
+    "(with --no-reconnect).\n";
 
 struct Options {
     std::string address = "127.0.0.1";

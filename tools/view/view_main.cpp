@@ -75,12 +75,10 @@ struct View {
     std::condition_variable changed;
     bool stop = false;            // guarded by mutex
     bool connected_once = false;  // guarded by mutex
-    int reports = 0;              // connection states published; guarded by mutex
 
     // Publishes a change of the connection and prints it. Under the mutex,
     // so that the callbacks' reports and the main thread's keep their order.
     void Report_locked(ConnectionState state, const std::string& detail) {
-        ++reports;
         hub.PublishConnection(ConnectionReport{state, server, detail});
         if (quiet) return;
         static const char* const kNames[] = {"connecting to", "connected to", "lost", "reconnecting to"};
@@ -200,14 +198,13 @@ int ParseOptions(int argc, char** argv, Options* options) {
 int Follow(const Options& options, Clock::time_point deadline) {
     int status = ERR_NONE;
     {
-        std::unique_lock<std::mutex> hold(view->mutex);
+        // Held until the outcome is reported, so that the callbacks' reports
+        // come after it. Without a server yet, the error callback says why.
+        std::lock_guard<std::mutex> hold(view->mutex);
         view->Report_locked(ConnectionState::kConnecting, "");
-        const int reports = view->reports;
         status = ConnectServer(options.address.c_str(), options.port);
         view->connected_once = status == ERR_NONE;
-        // Unless a callback has reported a later state meanwhile. Without a
-        // server yet, the error callback says why.
-        if (status == ERR_NONE && view->reports == reports) view->Report_locked(ConnectionState::kConnected, "");
+        if (status == ERR_NONE) view->Report_locked(ConnectionState::kConnected, "");
     }
     if (status != ERR_NONE && status != ERR_NOT_YET_CONNECTED) {
         // Not a dotted IPv4 address, or no server with --no-reconnect.
