@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 #include "common/recording.h"
 #include "platform/sockets.h"
@@ -49,14 +51,16 @@ std::string Slurp(const std::string& path) {
 // Under Wine the test cannot count on starting another Windows program
 // through a shell, so these tests run on POSIX only.
 #define SKIP_WITHOUT_CHILD_PROCESSES() GTEST_SKIP() << "the monitor is run as a child process on POSIX only"
-Outcome RunMonitor(const std::string&) { return {}; }
+Outcome RunMonitor(const std::string&, const std::string& = std::string()) { return {}; }
 #else
 #define SKIP_WITHOUT_CHILD_PROCESSES() \
     do {                                \
     } while (false)
 
-Outcome RunMonitor(const std::string& arguments) {
-    const std::string out = TempPath("out.txt");
+// `out_path`: where the monitor prints, for a test that reads it meanwhile;
+// empty for a file of its own.
+Outcome RunMonitor(const std::string& arguments, const std::string& out_path = std::string()) {
+    const std::string out = out_path.empty() ? TempPath("out.txt") : out_path;
     const std::string err = TempPath("err.txt");
     // A monitor that hangs is killed after a minute (status 124), so the test
     // fails instead of waiting for ever.
@@ -70,6 +74,24 @@ Outcome RunMonitor(const std::string& arguments) {
     return outcome;
 }
 #endif
+
+// Waits until the monitor printing to `path` has printed `text` after
+// position `from`; returns where it begins, or npos once the monitor has
+// `ended` without or at the deadline (the monitor prints as it goes, and
+// nothing tells when but the file).
+std::size_t WaitForOutput(const std::string& path, const std::atomic<bool>& ended, const std::string& text,
+                          std::size_t from = 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        const bool last_look = ended.load();
+        std::string printed;
+        std::string error;
+        ReadTextFile(path, &printed, &error);
+        const std::size_t at = printed.find(text, from);
+        if (at != std::string::npos || last_look || std::chrono::steady_clock::now() > deadline) return at;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
 
 // A port on which nothing listens: one the system just handed out and took back.
 std::uint16_t UnusedPort() {
@@ -110,10 +132,10 @@ Outcome RunMonitorRecording(SimulatorOptions options, const std::string& argumen
     return outcome;
 }
 
-TEST(Monitor, RefusedConnectionIsExplainedAndExitsWithStatusOne) {
+TEST(Monitor, WithoutReconnectionARefusedConnectionIsExplainedAndExitsWithStatusOne) {
     SKIP_WITHOUT_CHILD_PROCESSES();
     const std::uint16_t port = UnusedPort();
-    Outcome outcome = RunMonitor("--port " + std::to_string(port) + " --count 1");
+    Outcome outcome = RunMonitor("--port " + std::to_string(port) + " --count 1 --no-reconnect");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("cannot connect to 127.0.0.1:" + std::to_string(port) +
                                ": connection refused (10061)"),
@@ -162,15 +184,62 @@ TEST(Monitor, PrintsControlCharactersOfTheDeviceTextEscapedAndRecordsThemAsSent)
     EXPECT_EQ(std::get<WireInformation>(recording.events[0].event).text, hostile) << "a recording keeps the bytes";
 }
 
-TEST(Monitor, ServerGoingAwayEndsItWithStatusThree) {
+TEST(Monitor, WithoutReconnectionTheServerGoingAwayEndsItWithStatusThree) {
     SKIP_WITHOUT_CHILD_PROCESSES();
     SimulatorServer server;
     ASSERT_EQ(server.Start(TapOptions(1, 4)), 0);
-    Outcome outcome = RunMonitor("--port " + std::to_string(server.port()) + " --no-frames");
+    Outcome outcome = RunMonitor("--port " + std::to_string(server.port()) + " --no-frames --no-reconnect");
     server.Stop();
     EXPECT_EQ(outcome.status, 3) << outcome.out << outcome.err;
     EXPECT_NE(outcome.out.find("server break"), std::string::npos) << outcome.out;
     EXPECT_EQ(outcome.out.find("] frame "), std::string::npos) << "--no-frames prints no frame lines";
+}
+
+// By default the library's reconnection carries the monitor: started before
+// any server it says it waits and why, connects when one listens, and after
+// the server is stopped and another starts on the same port, it reconnects,
+// subscribes again and prints what the new server sends.
+TEST(Monitor, WaitsForTheServerAndFollowsItThroughARestart) {
+    SKIP_WITHOUT_CHILD_PROCESSES();
+    const std::uint16_t port = UnusedPort();
+    const std::string server = "127.0.0.1:" + std::to_string(port);
+    const std::string out = TempPath("out.txt");
+    Outcome outcome;
+    std::atomic<bool> ended{false};
+    // Ends by its count, which only the second server's fast stream reaches.
+    std::thread monitor([&] {
+        outcome = RunMonitor("--port " + std::to_string(port) + " --count 60", out);
+        ended = true;
+    });
+
+    EXPECT_NE(WaitForOutput(out, ended, "waiting for a server at " + server), std::string::npos);
+    EXPECT_NE(WaitForOutput(out, ended, "not yet connected: connection refused (10061)"), std::string::npos);
+    SimulatorOptions first_options = TapOptions(0, 0.25);
+    first_options.port = port;
+    first_options.session.information.text = "first";
+    auto first = std::make_unique<SimulatorServer>();
+    EXPECT_EQ(first->Start(std::move(first_options)), 0);
+    EXPECT_NE(WaitForOutput(out, ended, "] frame ", WaitForOutput(out, ended, "] connected to " + server)),
+              std::string::npos);
+    first.reset();  // stops it
+    EXPECT_NE(WaitForOutput(out, ended, "server break: the server closed or reset the connection; reconnecting"),
+              std::string::npos);
+
+    SimulatorOptions second_options = TapOptions(0, 8);
+    second_options.port = port;
+    second_options.session.information.text = "second";
+    SimulatorServer second;
+    EXPECT_EQ(second.Start(std::move(second_options)), 0);
+    monitor.join();
+    second.Stop();
+
+    EXPECT_EQ(outcome.status, 0) << outcome.out << outcome.err;
+    const std::size_t reconnected = outcome.out.find("] reconnected to " + server);
+    ASSERT_NE(reconnected, std::string::npos) << outcome.out;
+    const std::size_t information = outcome.out.find("information 1 100 \"second\"", reconnected);
+    ASSERT_NE(information, std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("] frame ", information), std::string::npos) << outcome.out;
+    EXPECT_NE(outcome.out.find("; connections lost: "), std::string::npos) << outcome.out;
 }
 
 }  // namespace

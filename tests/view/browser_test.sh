@@ -2,8 +2,8 @@
 # The view in a real browser: the simulator plays the built-in scenario
 # multi-move (three fingers 260 px to the right) once to vornmt-view, while
 # headless Chromium shows the page. Once the scenario is over and the view
-# has seen the server go, the view is stopped, which ends the page's stream;
-# Chromium then writes the page's DOM and a screenshot, and the DOM must show
+# has seen the server go (it is reconnecting), the view is stopped, which
+# ends the page's stream; Chromium then writes the page's DOM and a screenshot, and the DOM must show
 # what the simulator sent: the points of its last frame, its gestures in
 # order, its frame count, the device and the resolution, and the lost server.
 #   browser_test.sh VORNMT_SIM VORNMT_VIEW WORK_DIR
@@ -44,7 +44,7 @@ pids+=($chromium_pid)
 
 wait_for_lines "$work/view.log" 'page 1 opened' 1 60
 wait_for_lines "$work/sim.log" 'finished: the stream is over' 1 60
-wait_for_lines "$work/view.log" 'lost 127.0.0.1' 1 30
+wait_for_lines "$work/view.log" 'reconnecting to 127.0.0.1' 1 30
 kill -TERM "$view_pid"
 wait "$view_pid" || fail "vornmt-view did not stop cleanly on SIGTERM"
 wait "$chromium_pid" || fail "chromium failed (status $?)"

@@ -71,7 +71,7 @@ std::string Drain(EventHub* hub, EventHub::PageId page) {
 
 TEST(EventHub, LatePageStartsFromTheSnapshot) {
     EventHub hub;
-    hub.PublishConnection(ConnectionReport{ConnectionState::kConnected, "127.0.0.1:7100", 0, 0, ""});
+    hub.PublishConnection(ConnectionReport{ConnectionState::kConnected, "127.0.0.1:7100", ""});
     hub.PublishInformation(WireInformation{3, 100, "device"});
     hub.PublishResolution(1920, 1080);
     for (int i = 0; i < static_cast<int>(kSnapshotGestures) + 5; ++i) hub.PublishGesture(i, "TG_" + std::to_string(i), {});

@@ -1,6 +1,8 @@
 // vornmt-monitor: connects to a touch server through VornMTClient, subscribes,
 // and prints one line per event it receives; optionally records them for
-// vornmt-sim --replay. Built on the public API only.
+// vornmt-sim --replay. Waits for the server and follows it through restarts
+// with the library's automatic reconnection, printing a line at each loss and
+// each connection. Built on the public API only.
 #include <VornMTClient.h>
 
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <string>
 
 #include "common/event_text.h"
+#include "common/reconnection.h"
 #include "common/recording.h"
 #include "common/stop_signal.h"
 #include "common/text_parsing.h"
@@ -26,13 +29,15 @@ using Clock = std::chrono::steady_clock;
 
 // Exit statuses.
 constexpr int kExitDone = 0;        // the count or the time was reached, or Ctrl-C
-constexpr int kExitFailed = 1;      // no connection, a request failed, the recording failed
+constexpr int kExitFailed = 1;      // a request failed, the recording failed, no server (--no-reconnect)
 constexpr int kExitUsage = 2;
-constexpr int kExitServerGone = 3;  // the server closed or reset the connection
+constexpr int kExitServerGone = 3;  // the server closed or reset the connection (--no-reconnect)
 
 const char kUsage[] =
     "usage: vornmt-monitor [options]\n"
     "Connects to a touch server, subscribes, and prints what arrives, one line per event.\n"
+    "Waits for a server that is not there yet and reconnects after a loss, trying after\n"
+    "0.1 s, then twice as long each time up to 2 s.\n"
     "\n"
     "  --address A             server address, dotted IPv4 (default 127.0.0.1)\n"
     "  --port N                server port (default 7100)\n"
@@ -45,10 +50,12 @@ const char kUsage[] =
     "  --raw-resolution WxH    also send the resolution of the raw data wanted\n"
     "  --no-frames             do not print frame lines (they are still counted and recorded)\n"
     "  --quiet                 print only the closing summary\n"
+    "  --no-reconnect          end when there is no server or it goes away, instead of waiting\n"
     "  --help                  this text\n"
     "\n"
-    "Exit status: 0 done (count, time or Ctrl-C), 1 no connection or a failed request,\n"
-    "2 bad usage, 3 the server went away.\n";
+    "Exit status: 0 done (count, time or Ctrl-C), 1 a failed request, an address that is not\n"
+    "dotted IPv4 or, with --no-reconnect, no server, 2 bad usage, 3 the server went away\n"
+    "(with --no-reconnect).\n";
 
 struct Options {
     std::string address = "127.0.0.1";
@@ -65,6 +72,7 @@ struct Options {
     int raw_y = 0;
     bool print_frames = true;
     bool quiet = false;
+    bool reconnect = true;
 };
 
 // Shared by the library's two threads (which call back) and the main thread.
@@ -80,7 +88,10 @@ struct Monitor {
     long long frames = 0;     // guarded by mutex
     long long gestures = 0;   // guarded by mutex
     long long errors = 0;     // guarded by mutex
-    bool server_gone = false; // guarded by mutex
+    long long losses = 0;     // connections lost; guarded by mutex
+    long long reconnections = 0;  // guarded by mutex
+    bool connected_once = false;  // guarded by mutex
+    bool server_gone = false; // with reconnection off; guarded by mutex
     bool stop = false;        // guarded by mutex
 
     double ElapsedMs() const { return std::chrono::duration<double, std::milli>(Clock::now() - connected_at).count(); }
@@ -99,6 +110,15 @@ struct Monitor {
         if (options.count > 0 && events >= options.count) changed.notify_all();
         return true;
     }
+
+    // A line about the connection: not an event, neither counted nor recorded.
+    void Say_locked(const std::string& line) const {
+        if (options.quiet) return;
+        std::printf("[%8.3f] %s\n", ElapsedMs() / 1000, line.c_str());
+        std::fflush(stdout);
+    }
+
+    std::string Server() const { return options.address + ":" + std::to_string(options.port); }
 
     void Record(RecordedEvent event) {
         if (recording_open) recording.Write(event);
@@ -134,16 +154,48 @@ void OnResolution(int32_t x, int32_t y, void*) {
     monitor->Record(RecordedEvent{monitor->ElapsedMs(), wire});
 }
 
-void OnError(int32_t code, void*) { monitor->Take(vornmt::tools::ErrorLine(code), &monitor->errors); }
+void OnError(int32_t code, void*) {
+    // While the library reconnects, an error is why there is no connection:
+    // the one report of a first connect that found no server, or the end of
+    // a connection by an error other than a close or a reset.
+    if (GetConnectionState() == STATE_RECONNECTING) {
+        std::lock_guard<std::mutex> hold(monitor->mutex);
+        if (!monitor->connected_once) {
+            monitor->Say_locked("not yet connected: " + vornmt::tools::StatusWithNumber(code));
+        } else {
+            ++monitor->losses;
+            monitor->Say_locked(vornmt::tools::ErrorLine(code) + "; reconnecting");
+        }
+        return;
+    }
+    monitor->Take(vornmt::tools::ErrorLine(code), &monitor->errors);
+}
 
 void OnServerBreak(void*, void*) {
+    const bool again = GetConnectionState() == STATE_RECONNECTING;
     std::lock_guard<std::mutex> hold(monitor->mutex);
-    monitor->server_gone = true;
-    if (!monitor->options.quiet) {
-        std::printf("[%8.3f] %s\n", monitor->ElapsedMs() / 1000, vornmt::tools::ServerBreakLine().c_str());
-        std::fflush(stdout);
+    ++monitor->losses;
+    monitor->Say_locked(vornmt::tools::ServerBreakLine() + (again ? "; reconnecting" : ""));
+    if (!again) {
+        monitor->server_gone = true;
+        monitor->changed.notify_all();
     }
-    monitor->changed.notify_all();
+}
+
+// A connection the library opened in the background; it has already sent
+// the subscription and the settings again.
+void OnConnected(void*, void*) {
+    {
+        std::lock_guard<std::mutex> hold(monitor->mutex);
+        const bool again = monitor->connected_once;
+        monitor->connected_once = true;
+        if (again) ++monitor->reconnections;
+        monitor->Say_locked((again ? "reconnected to " : "connected to ") + monitor->Server());
+    }
+    // A query is not sent again by the library, and a restarted server may
+    // have another screen. Should this fail, the connection is gone again,
+    // and its break says so.
+    GetServerResolution(OnResolution, nullptr);
 }
 
 int UsageError(const std::string& message) {
@@ -202,6 +254,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
             options->print_frames = false;
         } else if (option == "--quiet") {
             options->quiet = true;
+        } else if (option == "--no-reconnect") {
+            options->reconnect = false;
         } else {
             return UsageError("unknown option '" + option + "'");
         }
@@ -244,34 +298,52 @@ int Run(int argc, char** argv) {
     SetOnGetDeviceInfo(OnDeviceInfo, nullptr);
     SetOnReceiveError(OnError, nullptr);
     SetOnServerBreak(OnServerBreak, nullptr);
+    SetOnConnected(OnConnected, nullptr);
+    if (options.reconnect) {
+        SetAutoReconnect(vornmt::tools::kReconnectFirstWaitMs, vornmt::tools::kReconnectLongestWaitMs);
+    }
 
     state.connected_at = Clock::now();
-    int status = ConnectServer(options.address.c_str(), options.port);
-    if (status != ERR_NONE) {
-        std::fprintf(stderr, "vornmt-monitor: cannot connect to %s:%d: %s\n", options.address.c_str(), options.port,
+    int status = ERR_NONE;
+    {
+        // Held so that a callback's line cannot come before this one.
+        std::lock_guard<std::mutex> hold(state.mutex);
+        status = ConnectServer(options.address.c_str(), options.port);
+        state.connected_once = status == ERR_NONE;
+        if (!options.quiet && (status == ERR_NONE || status == ERR_NOT_YET_CONNECTED)) {
+            std::printf("%s %s; frame lines read: frame VALUE_0 VALUE_1: N points "
+                        "[code_0 code_1 x,y aux_0xaux_1] ...\n",
+                        status == ERR_NONE ? "connected to" : "waiting for a server at", state.Server().c_str());
+            std::fflush(stdout);
+        }
+    }
+    if (status != ERR_NONE && status != ERR_NOT_YET_CONNECTED) {
+        std::fprintf(stderr, "vornmt-monitor: cannot connect to %s: %s\n", state.Server().c_str(),
                      StatusWithNumber(status).c_str());
         vornmt::tools::RemoveStopHandler();
         return kExitFailed;
     }
-    if (!options.quiet) {
-        std::printf("connected to %s:%d; frame lines read: frame VALUE_0 VALUE_1: N points "
-                    "[code_0 code_1 x,y aux_0xaux_1] ...\n",
-                    options.address.c_str(), options.port);
-        std::fflush(stdout);
-    }
+    const bool connected = status == ERR_NONE;
 
+    // Sent now or kept by the library for the connection it opens; it sends
+    // them again on every later one.
     TouchClientRequest request{};
     request.type = options.type;
     std::memcpy(request.param, options.param.c_str(), options.param.size() + 1);
     int exit_status = kExitDone;
-    if ((status = SendRequest(request)) != ERR_NONE) {
+    if ((status = vornmt::tools::SendKeptSetting([&] { return SendRequest(request); })) != ERR_NONE) {
         exit_status = FailedRequest("SendRequest", status);
-    } else if ((status = GetServerResolution(OnResolution, nullptr)) != ERR_NONE) {
+    } else if (connected && (status = GetServerResolution(OnResolution, nullptr)) != ERR_NONE &&
+               GetConnectionState() == STATE_CONNECTED) {
+        // Not when the connection is gone meanwhile: the next one asks again.
         exit_status = FailedRequest("GetServerResolution", status);
-    } else if (options.send_threshold && (status = SendThreshold(options.threshold)) != ERR_NONE) {
+    } else if (options.send_threshold &&
+               (status = vornmt::tools::SendKeptSetting([&] { return SendThreshold(options.threshold); })) !=
+                   ERR_NONE) {
         exit_status = FailedRequest("SendThreshold", status);
     } else if (options.send_raw_resolution &&
-               (status = SetRawDataResolution(options.raw_x, options.raw_y)) != ERR_NONE) {
+               (status = vornmt::tools::SendKeptSetting(
+                    [&] { return SetRawDataResolution(options.raw_x, options.raw_y); })) != ERR_NONE) {
         exit_status = FailedRequest("SetRawDataResolution", status);
     }
 
@@ -298,8 +370,14 @@ int Run(int argc, char** argv) {
         }
     }
     std::lock_guard<std::mutex> hold(state.mutex);
-    std::printf("%lld events: %lld frames, %lld gestures, %lld errors%s\n", state.events, state.frames, state.gestures,
-                state.errors, state.server_gone ? "; the server went away" : "");
+    std::printf("%lld events: %lld frames, %lld gestures, %lld errors", state.events, state.frames, state.gestures,
+                state.errors);
+    if (state.server_gone) {
+        std::printf("; the server went away");
+    } else if (state.losses > 0) {
+        std::printf("; connections lost: %lld, reconnected: %lld", state.losses, state.reconnections);
+    }
+    std::printf("\n");
     return exit_status;
 }
 

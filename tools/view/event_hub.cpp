@@ -155,8 +155,6 @@ void EventHub::PublishConnection(const ConnectionReport& report) {
     std::string text = Header("connection", 0);
     AppendField(&text, "state", std::string(StateName(report.state)));
     AppendField(&text, "server", report.server);
-    AppendField(&text, "attempt", report.attempt);
-    AppendField(&text, "retry_ms", report.retry_ms);
     AppendField(&text, "detail", report.detail);
     connection_ = Finish(&text);
     Publish_locked(connection_, false);

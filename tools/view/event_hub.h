@@ -29,11 +29,12 @@ constexpr std::size_t kSnapshotErrors = 10;
 
 enum class ConnectionState { kConnecting, kConnected, kServerLost, kReconnecting };
 
+// A change of the connection, published when it happens: the event's time is
+// when the state began (the library does not count its attempts, so the page
+// shows how long a state without a connection has lasted).
 struct ConnectionReport {
     ConnectionState state = ConnectionState::kConnecting;
     std::string server;       // "127.0.0.1:7100"
-    int attempt = 0;          // connection attempts since the last success
-    int retry_ms = 0;         // when reconnecting: the wait before the next attempt
     std::string detail;       // why, in words: "connection refused (10061)"
 };
 

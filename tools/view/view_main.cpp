@@ -1,10 +1,10 @@
 // vornmt-view: connects to a touch server through VornMTClient (public API
 // only), subscribes, and shows what arrives live in a browser: a page and
-// its event stream served on 127.0.0.1. Reconnects after a server break,
-// waiting longer after each failed attempt.
+// its event stream served on 127.0.0.1. Waits for a server that is not there
+// yet and follows it through restarts with the library's automatic
+// reconnection.
 #include <VornMTClient.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -14,6 +14,7 @@
 
 #include "common/event_text.h"
 #include "common/protocol.h"
+#include "common/reconnection.h"
 #include "common/stop_signal.h"
 #include "common/text_parsing.h"
 #include "view/event_hub.h"
@@ -28,13 +29,6 @@ using vornmt::tools::view::EventHub;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kDefaultHttpPort = 7180;
-// Reconnection waits: the first, and the longest after repeated failures.
-constexpr int kFirstRetryMs = 250;
-constexpr int kMaxRetryMs = 5000;
-
-// The Windows Sockets number ConnectServer returns for a text that is not a
-// dotted IPv4 address; retrying cannot help.
-constexpr int kAddressNotValid = 10049;
 
 constexpr int kExitDone = 0;
 constexpr int kExitFailed = 1;
@@ -51,11 +45,14 @@ const char kUsage[] =
     "  --allow-host NAME  serve requests addressed to NAME too (a name of this machine); repeatable\n"
     "  --seconds S        stop after S seconds\n"
     "  --quiet            print only the address of the page and errors\n"
+    "  --no-reconnect     connect once: end when there is no server, show a loss until stopped\n"
     "  --help             this text\n"
     "\n"
+    "Waits for a server that is not there yet and reconnects after a loss, trying after 0.1 s,\n"
+    "then twice as long each time up to 2 s.\n"
     "Open the printed address (http://127.0.0.1:7180/) in a browser. Exit status: 0 after\n"
-    "Ctrl-C or --seconds, 1 when the page cannot be served or the server address is not a\n"
-    "dotted IPv4 address, 2 bad usage.\n";
+    "Ctrl-C or --seconds, 1 when the page cannot be served, the server address is not a\n"
+    "dotted IPv4 address or, with --no-reconnect, there is no server, 2 bad usage.\n";
 
 struct Options {
     std::string address = "127.0.0.1";
@@ -65,15 +62,31 @@ struct Options {
     int http_port = kDefaultHttpPort;
     double seconds = 0;  // 0: no limit
     bool quiet = false;
+    bool reconnect = true;
 };
 
 // Shared by the library's two threads (callbacks) and the main thread.
 struct View {
     EventHub hub;
+    std::string server;  // "127.0.0.1:7100"; set before any callback can run
+    bool quiet = false;  // likewise
+
     std::mutex mutex;
     std::condition_variable changed;
-    bool server_break = false;  // guarded by mutex
-    bool stop = false;          // guarded by mutex
+    bool stop = false;            // guarded by mutex
+    bool connected_once = false;  // guarded by mutex
+
+    // Publishes a change of the connection and prints it. Under the mutex,
+    // so that the callbacks' reports and the main thread's keep their order.
+    void Report_locked(ConnectionState state, const std::string& detail) {
+        hub.PublishConnection(ConnectionReport{state, server, detail});
+        if (quiet) return;
+        static const char* const kNames[] = {"connecting to", "connected to", "lost", "reconnecting to"};
+        std::printf("vornmt-view: %s %s", kNames[static_cast<int>(state)], server.c_str());
+        if (!detail.empty()) std::printf(": %s", detail.c_str());
+        std::printf("\n");
+        std::fflush(stdout);
+    }
 };
 
 View* view = nullptr;  // set before any callback can run
@@ -93,12 +106,44 @@ void OnDeviceInfo(const TouchDeviceInfo* info, void*) {
 
 void OnResolution(int32_t x, int32_t y, void*) { view->hub.PublishResolution(x, y); }
 
-void OnError(int32_t code, void*) { view->hub.PublishError(code); }
+void OnError(int32_t code, void*) {
+    view->hub.PublishError(code);
+    // While the library reconnects, an error is why there is no connection:
+    // the one report of a first connect that found no server, or the end of
+    // a connection by an error other than a close or a reset.
+    const int32_t state = GetConnectionState();
+    if (state == STATE_CONNECTED) return;
+    std::lock_guard<std::mutex> hold(view->mutex);
+    if (view->stop) return;
+    const std::string why = vornmt::tools::StatusWithNumber(code);
+    if (state == STATE_DISCONNECTED) {
+        view->Report_locked(ConnectionState::kServerLost, why);
+    } else if (view->connected_once) {
+        view->Report_locked(ConnectionState::kReconnecting, why);
+    } else {
+        view->Report_locked(ConnectionState::kConnecting, "waiting for the server: " + why);
+    }
+}
 
 void OnServerBreak(void*, void*) {
+    const bool again = GetConnectionState() == STATE_RECONNECTING;
     std::lock_guard<std::mutex> hold(view->mutex);
-    view->server_break = true;
-    view->changed.notify_all();
+    view->Report_locked(again ? ConnectionState::kReconnecting : ConnectionState::kServerLost,
+                        "the server closed or reset the connection");
+}
+
+// A connection the library opened in the background; it has already sent
+// the subscription again.
+void OnConnected(void*, void*) {
+    {
+        std::lock_guard<std::mutex> hold(view->mutex);
+        view->connected_once = true;
+        view->Report_locked(ConnectionState::kConnected, "");
+    }
+    // A query is not sent again by the library, and a restarted server may
+    // have another screen. Should this fail, the connection is gone again,
+    // and its break says so.
+    GetServerResolution(OnResolution, nullptr);
 }
 
 int UsageError(const std::string& message) {
@@ -138,6 +183,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
             }
         } else if (option == "--quiet") {
             options->quiet = true;
+        } else if (option == "--no-reconnect") {
+            options->reconnect = false;
         } else {
             return UsageError("unknown option '" + option + "'");
         }
@@ -145,102 +192,45 @@ int ParseOptions(int argc, char** argv, Options* options) {
     return -1;
 }
 
-class Session {
-public:
-    Session(const Options& options, Clock::time_point deadline)
-        : options_(options), deadline_(deadline),
-          server_(options.address + ":" + std::to_string(options.port)) {}
-
-    // Connects, and reconnects after every break or failure, until a stop.
-    // Returns the exit status: kExitFailed for an address that can never
-    // work (not a dotted IPv4 address), otherwise kExitDone.
-    int Run() {
-        int retry_ms = kFirstRetryMs;
-        int failures = 0;  // attempts that failed since the last connection
-        bool first = true;
-        std::string detail;
-        while (!Stopping()) {
-            Report(first ? ConnectionState::kConnecting : ConnectionState::kReconnecting, failures + 1, 0, detail);
-            first = false;
-            int status = Connect();
-            if (status == ERR_NONE) {
-                Report(ConnectionState::kConnected, 0, 0, "");
-                failures = 0;
-                retry_ms = kFirstRetryMs;
-                if (!WaitForBreak()) break;
-                DisconnectServer();
-                detail = "the server closed or reset the connection";
-                Report(ConnectionState::kServerLost, 0, 0, detail);
-            } else {
-                DisconnectServer();
-                if (status == kAddressNotValid) {
-                    std::fprintf(stderr, "vornmt-view: cannot connect to %s: %s\n", server_.c_str(),
-                                 vornmt::tools::StatusWithNumber(status).c_str());
-                    return kExitFailed;
-                }
-                ++failures;
-                detail = vornmt::tools::StatusWithNumber(status);
-            }
-            Report(ConnectionState::kReconnecting, failures + 1, retry_ms, detail);
-            if (!Pause(retry_ms)) break;
-            retry_ms = std::min(retry_ms * 2, kMaxRetryMs);
-        }
-        DisconnectServer();
-        return kExitDone;
-    }
-
-private:
-    int Connect() {
-        {
-            std::lock_guard<std::mutex> hold(view->mutex);
-            view->server_break = false;
-        }
-        int status = ConnectServer(options_.address.c_str(), options_.port);
-        if (status != ERR_NONE) return status;
-        TouchClientRequest request{};
-        request.type = 1;
-        status = SendRequest(request);
-        if (status == ERR_NONE) status = GetServerResolution(OnResolution, nullptr);
-        return status;
-    }
-
-    bool Stopping() {
+// Connects and subscribes; the library keeps the connection up (or, with
+// --no-reconnect, does not), and the callbacks report its changes. Returns
+// when stopped, with the exit status.
+int Follow(const Options& options, Clock::time_point deadline) {
+    int status = ERR_NONE;
+    {
+        // Held until the outcome is reported, so that the callbacks' reports
+        // come after it. Without a server yet, the error callback says why.
         std::lock_guard<std::mutex> hold(view->mutex);
-        return view->stop || Clock::now() >= deadline_;
+        view->Report_locked(ConnectionState::kConnecting, "");
+        status = ConnectServer(options.address.c_str(), options.port);
+        view->connected_once = status == ERR_NONE;
+        if (status == ERR_NONE) view->Report_locked(ConnectionState::kConnected, "");
+    }
+    if (status != ERR_NONE && status != ERR_NOT_YET_CONNECTED) {
+        // Not a dotted IPv4 address, or no server with --no-reconnect.
+        std::fprintf(stderr, "vornmt-view: cannot connect to %s: %s\n", view->server.c_str(),
+                     vornmt::tools::StatusWithNumber(status).c_str());
+        return kExitFailed;
+    }
+    // Sent now or kept by the library for the connection it opens; it sends
+    // it again on every later one. The resolution is asked for here only on
+    // a connection already up; the connected callback asks on the others.
+    TouchClientRequest request{};
+    request.type = 1;
+    int sent = vornmt::tools::SendKeptSetting([&] { return SendRequest(request); });
+    if (sent != ERR_NONE) view->hub.PublishError(sent);
+    if (status == ERR_NONE) {
+        const int asked = GetServerResolution(OnResolution, nullptr);
+        if (asked != ERR_NONE && GetConnectionState() == STATE_CONNECTED) view->hub.PublishError(asked);
     }
 
-    // False on a stop; true after a server break.
-    bool WaitForBreak() {
-        std::unique_lock<std::mutex> hold(view->mutex);
-        view->changed.wait_until(hold, deadline_, [] { return view->stop || view->server_break; });
-        return !view->stop && view->server_break;
-    }
-
-    // False on a stop.
-    bool Pause(int ms) {
-        std::unique_lock<std::mutex> hold(view->mutex);
-        const auto until = std::min(deadline_, Clock::now() + std::chrono::milliseconds(ms));
-        view->changed.wait_until(hold, until, [] { return view->stop; });
-        return !view->stop && Clock::now() < deadline_;
-    }
-
-    void Report(ConnectionState state, int attempt, int retry_ms, const std::string& detail) {
-        view->hub.PublishConnection(ConnectionReport{state, server_, attempt, retry_ms, detail});
-        // The attempt itself is shown on the page only; the line before it
-        // already said when it comes.
-        if (options_.quiet || (state == ConnectionState::kReconnecting && retry_ms == 0)) return;
-        static const char* const kNames[] = {"connecting to", "connected to", "lost", "reconnecting to"};
-        std::printf("vornmt-view: %s %s", kNames[static_cast<int>(state)], server_.c_str());
-        if (!detail.empty()) std::printf(": %s", detail.c_str());
-        if (retry_ms > 0) std::printf("; next attempt in %.2f s", retry_ms / 1000.0);
-        std::printf("\n");
-        std::fflush(stdout);
-    }
-
-    const Options& options_;
-    const Clock::time_point deadline_;
-    const std::string server_;
-};
+    std::unique_lock<std::mutex> hold(view->mutex);
+    view->changed.wait_until(hold, deadline, [] { return view->stop; });
+    view->stop = true;  // at the deadline too: the disconnect is no loss to report
+    hold.unlock();
+    DisconnectServer();
+    return kExitDone;
+}
 
 int Run(int argc, char** argv) {
     static View state;
@@ -248,6 +238,8 @@ int Run(int argc, char** argv) {
     Options options;
     int parsed = ParseOptions(argc, argv, &options);
     if (parsed >= 0) return parsed;
+    state.server = options.address + ":" + std::to_string(options.port);
+    state.quiet = options.quiet;
 
     // Before any thread starts, so that every thread inherits the blocked
     // stop signals.
@@ -277,12 +269,16 @@ int Run(int argc, char** argv) {
     SetOnGetDeviceInfo(OnDeviceInfo, nullptr);
     SetOnReceiveError(OnError, nullptr);
     SetOnServerBreak(OnServerBreak, nullptr);
+    SetOnConnected(OnConnected, nullptr);
+    if (options.reconnect) {
+        SetAutoReconnect(vornmt::tools::kReconnectFirstWaitMs, vornmt::tools::kReconnectLongestWaitMs);
+    }
 
     const Clock::time_point deadline =
         options.seconds > 0
             ? Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds))
             : Clock::now() + std::chrono::hours(24 * 365 * 10);
-    const int exit_status = Session(options, deadline).Run();
+    const int exit_status = Follow(options, deadline);
 
     server.Stop();
     vornmt::tools::RemoveStopHandler();
