@@ -8,8 +8,8 @@ set -uo pipefail
 
 sim=$1 view=$2 work=$3
 logs=(sim1.log sim2.log view.log)
-# shellcheck source=script_support.sh
-source "$(dirname "$0")/script_support.sh"
+# shellcheck source=../support/script_support.sh
+source "$(dirname "$0")/../support/script_support.sh"
 
 "$sim" --port 0 --scenario tap >"$work/sim1.log" 2>&1 &
 sim1=$!
