@@ -93,7 +93,7 @@ struct Scene {
             for (size_t i = 1; i < finger.trail.size(); ++i) {
                 const Sample &a = finger.trail[i - 1], &b = finger.trail[i];
                 SDL_SetRenderDrawColor(renderer, c.r, c.g, c.b, Uint8(255 - 255 * (now - b.ms) / kTrailMs));
-                for (int d = -1; d <= 1; ++d) {  // three pixels wide
+                for (int d = -2; d <= 2; ++d) {  // five pixels wide
                     SDL_RenderDrawLineF(renderer, a.x * sx + d, a.y * sy, b.x * sx + d, b.y * sy);
                     SDL_RenderDrawLineF(renderer, a.x * sx, a.y * sy + d, b.x * sx, b.y * sy + d);
                 }
