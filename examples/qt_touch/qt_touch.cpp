@@ -1,11 +1,12 @@
 // Touch points and gesture names in a Qt widget, taken from the library's
 // event queue on the GUI thread (TouchEventBridge): no callback runs on the
 // library's threads, and nothing needs a lock.
-//   qt_touch [PORT]
+//   qt_touch [--port N]
 // Without touch hardware, start the simulator first (vornmt-sim).
 #include <VornMTClient.h>
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QMessageBox>
 
 #include "touch_event_bridge.h"
@@ -15,7 +16,11 @@ using namespace Vorn_SDK_MultiTouch;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    const int port = argc > 1 ? QString(argv[1]).toInt() : 7100;
+    QCommandLineParser options;
+    options.addHelpOption();
+    options.addOption({"port", "The touch server's port on 127.0.0.1 (default 7100).", "N", "7100"});
+    options.process(app);
+    const int port = options.value("port").toInt();
 
     TouchView view;
     TouchEventBridge bridge;

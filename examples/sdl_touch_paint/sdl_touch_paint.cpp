@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -89,7 +90,7 @@ struct Scene {
                 it = fingers.erase(it);
                 continue;
             }
-            const SDL_Color c = kFingerColors[it->first % 6];
+            const SDL_Color c = kFingerColors[it->first % std::size(kFingerColors)];
             for (size_t i = 1; i < finger.trail.size(); ++i) {
                 const Sample &a = finger.trail[i - 1], &b = finger.trail[i];
                 SDL_SetRenderDrawColor(renderer, c.r, c.g, c.b, Uint8(255 - 255 * (now - b.ms) / kTrailMs));
