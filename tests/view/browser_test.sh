@@ -18,8 +18,8 @@ if [ -z "$chromium" ]; then
 fi
 
 logs=(sim.log view.log chromium.log)
-# shellcheck source=script_support.sh
-source "$(dirname "$0")/script_support.sh"
+# shellcheck source=../support/script_support.sh
+source "$(dirname "$0")/../support/script_support.sh"
 
 "$sim" --port 0 --scenario multi-move --rate 50 --loops 1 --clients 1 >"$work/sim.log" 2>&1 &
 pids+=($!)

@@ -10,8 +10,8 @@ set -uo pipefail
 
 sim=$1 view=$2 work=$3
 logs=(sim1.log sim2.log view.log)
-# shellcheck source=script_support.sh
-source "$(dirname "$0")/script_support.sh"
+# shellcheck source=../support/script_support.sh
+source "$(dirname "$0")/../support/script_support.sh"
 
 # A port nothing listens on: one the simulator took and gave back.
 "$sim" --port 0 --scenario tap >"$work/sim0.log" 2>&1 &
