@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
     HANDLE queue = reinterpret_cast<HANDLE>(GetEventWaitHandle());  // the library's: wait on it only
 
     int frames = 0, gestures = 0, exit_status = -1;
+    bool quitting = false;  // a quit is posted: take no more events
     while (exit_status < 0) {
         MSG message;
         while (exit_status < 0 && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -74,15 +75,17 @@ int main(int argc, char** argv) {
             DispatchMessageW(&message);
         }
         TouchEvent event;
-        for (int taken = 0; taken < kEventsPerTurn && WaitEvent(&event, 0) == ERR_NONE; ++taken) {
+        for (int taken = 0; !quitting && taken < kEventsPerTurn && WaitEvent(&event, 0) == ERR_NONE; ++taken) {
             if (event.kind == EVENT_FRAME && ++frames == frames_wanted) {
                 PostQuitMessage(0);  // leaves the loop like any other quit
+                quitting = true;
             } else if (event.kind == EVENT_GESTURE) {
                 ++gestures;
                 std::printf("gesture %s\n", GetGestureName(&event.gesture));
             } else if (event.kind == EVENT_SERVER_BREAK) {
                 std::fprintf(stderr, "the server went away\n");
                 PostQuitMessage(1);
+                quitting = true;
             }
         }
         if (exit_status < 0 &&
