@@ -147,8 +147,7 @@ class _Stream:
         if status:
             return None, ended
         event = from_record(record, view)
-        if ended:  # taken as its stream ended: it was being discarded with the queue
-            return None, True
+        # Taken before the end closed the queue: the reader gets it, then ends at its next take.
         if event is None:  # a kind of a newer library
             return self.take(since, record, view, 0 if timeout_ms == 0 else timeout_ms)
         if event.__class__ is ServerLost and not self.reconnecting:
