@@ -602,7 +602,7 @@ class Client:
     def events(self, timeout: Optional[float] = None) -> EventReader:
         """A reader of the stream: yields events in the order they arrived. It begins at its
         first read, or at once in `with client.events() as events:`, and takes the events from
-        then on (begin before subscribe() to miss none). It ends when none arrives within
+        then on (begin before connect() to miss none of a connection). It ends when none arrives within
         `timeout` seconds (None: wait for ever); after a ServerLost without reconnection, for
         every reader under way (the one that took it gets it last); or once the Client is
         closed. Readers on several threads share the events, each going to one of them."""
