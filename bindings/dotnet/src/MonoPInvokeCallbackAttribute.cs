@@ -1,6 +1,6 @@
 using System;
 
-namespace Vorn.MultiTouch.Native
+namespace Vorn.MultiTouch
 {
     /// <summary>Marks a static method the library calls back. Ahead-of-time
     /// runtimes (Unity's IL2CPP) make a native entry point only for methods

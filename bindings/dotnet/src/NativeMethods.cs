@@ -1,86 +1,150 @@
 // The exported C functions of VornMTClient, declared exactly: nothing of C++.
 // Exported functions and callbacks use the platform's standard convention
 // (the header's VORNMT_CALL: __stdcall on Windows, plain C elsewhere), which
-// is what CallingConvention.Winapi means on each platform. On x64 both are
-// the one native convention; the declarations stay right on any target.
+// on x64, the one architecture the package carries, is the one native
+// convention. On net8.0 the calls are source-generated (LibraryImport) and the
+// callbacks are function pointers to UnmanagedCallersOnly methods, so nothing
+// is marshalled at run time; netstandard2.0 (Mono, Unity, .NET Framework)
+// keeps DllImport and delegates. Every record crosses as a pointer to a
+// blittable struct. Internal: applications use TouchClient.
 using System;
 using System.Runtime.InteropServices;
 
 namespace Vorn.MultiTouch.Native
 {
-    // Callbacks run on the library's threads. Every pointer they receive is
-    // valid only during the call. A delegate handed to the library must stay
-    // referenced for as long as it is registered: registrations outlive a
-    // disconnect, so keep it in a static field (TouchClient does).
-    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
-    public delegate void PointFrameCallback(int frameValue0, int frameValue1, int pointCount, IntPtr points, IntPtr userData);
-
-    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
-    public delegate void GestureCallback(IntPtr gesture, IntPtr userData);
-
-    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
-    public delegate void DeviceInfoCallback(IntPtr info, IntPtr userData);
-
-    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
-    public delegate void ResolutionCallback(int x, int y, IntPtr userData);
-
-    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
-    public delegate void ServerBreakCallback(IntPtr reserved, IntPtr userData);
-
-    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
-    public delegate void ErrorCallback(int errorCode, IntPtr userData);
-
-    /// <summary>The library's C API, one to one. Most applications use TouchClient instead.</summary>
-    public static class NativeMethods
+    internal static unsafe partial class NativeMethods
     {
-        /// <summary>VornMTClient.dll on Windows, libVornMTClient.so on Linux.</summary>
-        public const string Library = "VornMTClient";
+        internal const string Library = "VornMTClient";
+
+#if NET8_0_OR_GREATER
+        [LibraryImport(Library, StringMarshalling = StringMarshalling.Utf8)]
+        internal static partial int ConnectServer(string serverAddress, int port);
+
+        [LibraryImport(Library)]
+        internal static partial int DisconnectServer();
+
+        [LibraryImport(Library)]
+        internal static partial int SetAutoReconnect(int minDelayMs, int maxDelayMs);
+
+        [LibraryImport(Library)]
+        internal static partial int GetConnectionState();
+
+        // The setters return the previous callback as a plain function pointer.
+        [LibraryImport(Library)]
+        internal static partial IntPtr SetOnReceivePointFrame(delegate* unmanaged<int, int, int, IntPtr, IntPtr, void> callback, IntPtr userData);
+
+        [LibraryImport(Library)]
+        internal static partial IntPtr SetOnReceiveGesture(delegate* unmanaged<IntPtr, IntPtr, void> callback, IntPtr userData);
+
+        [LibraryImport(Library)]
+        internal static partial IntPtr SetOnServerBreak(delegate* unmanaged<IntPtr, IntPtr, void> callback, IntPtr userData);
+
+        [LibraryImport(Library)]
+        internal static partial IntPtr SetOnReceiveError(delegate* unmanaged<int, IntPtr, void> callback, IntPtr userData);
+
+        [LibraryImport(Library)]
+        internal static partial IntPtr SetOnGetDeviceInfo(delegate* unmanaged<IntPtr, IntPtr, void> callback, IntPtr userData);
+
+        [LibraryImport(Library)]
+        internal static partial IntPtr SetOnConnected(delegate* unmanaged<IntPtr, IntPtr, void> callback, IntPtr userData);
+
+        [LibraryImport(Library)]
+        internal static partial int GetServerResolution(delegate* unmanaged<int, int, IntPtr, void> callback, IntPtr userData);
+
+        [LibraryImport(Library)]
+        internal static partial int SendRequest(TouchClientRequest* request);
+
+        [LibraryImport(Library)]
+        internal static partial int SendThreshold(int moveThreshold);
+
+        [LibraryImport(Library)]
+        internal static partial int SetRawDataResolution(int x, int y);
+
+        [LibraryImport(Library)]
+        internal static partial int OpenEventQueue(int capacity);
+
+        [LibraryImport(Library)]
+        internal static partial int CloseEventQueue();
+
+        [LibraryImport(Library)]
+        internal static partial int WaitEvent(NativeTouchEvent* touchEvent, int timeoutMs);
+
+        // The library's constant texts: read, never freed.
+        [LibraryImport(Library)]
+        internal static partial IntPtr GetGestureName(TouchGesture* gesture);
+
+        [LibraryImport(Library)]
+        internal static partial IntPtr GetStatusText(int status);
+#else
+        [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+        internal delegate void PointFrameCallback(int frameValue0, int frameValue1, int pointCount, IntPtr points, IntPtr userData);
+
+        [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+        internal delegate void PointerCallback(IntPtr record, IntPtr userData);  // gesture, device information, server break, connected
+
+        [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+        internal delegate void ResolutionCallback(int x, int y, IntPtr userData);
+
+        [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+        internal delegate void ErrorCallback(int errorCode, IntPtr userData);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi, CharSet = CharSet.Ansi,
                    BestFitMapping = false, ThrowOnUnmappableChar = true)]
-        public static extern int ConnectServer(string serverAddress, int port);
+        internal static extern int ConnectServer(string serverAddress, int port);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern int DisconnectServer();
-
-        // The setters return the previous callback as a plain function
-        // pointer: turning it back into a delegate would wrap foreign code.
-        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern IntPtr SetOnReceivePointFrame(PointFrameCallback callback, IntPtr userData);
+        internal static extern int DisconnectServer();
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern IntPtr SetOnReceiveGesture(GestureCallback callback, IntPtr userData);
+        internal static extern int SetAutoReconnect(int minDelayMs, int maxDelayMs);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern IntPtr SetOnServerBreak(ServerBreakCallback callback, IntPtr userData);
+        internal static extern int GetConnectionState();
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern IntPtr SetOnReceiveError(ErrorCallback callback, IntPtr userData);
+        internal static extern IntPtr SetOnReceivePointFrame(PointFrameCallback callback, IntPtr userData);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern IntPtr SetOnGetDeviceInfo(DeviceInfoCallback callback, IntPtr userData);
-
-        /// <summary>The header takes the request by reference: its address.</summary>
-        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern int SendRequest(ref TouchClientRequest request);
+        internal static extern IntPtr SetOnReceiveGesture(PointerCallback callback, IntPtr userData);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern int SendThreshold(int moveThreshold);
+        internal static extern IntPtr SetOnServerBreak(PointerCallback callback, IntPtr userData);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern int SetRawDataResolution(int x, int y);
+        internal static extern IntPtr SetOnReceiveError(ErrorCallback callback, IntPtr userData);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern int GetServerResolution(ResolutionCallback callback, IntPtr userData);
+        internal static extern IntPtr SetOnGetDeviceInfo(PointerCallback callback, IntPtr userData);
 
-        /// <summary>The library's constant text: read it with Marshal.PtrToStringAnsi and never
-        /// free it (declared as returning string, the runtime would free it).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern IntPtr GetGestureName(ref TouchGesture gesture);
+        internal static extern IntPtr SetOnConnected(PointerCallback callback, IntPtr userData);
 
-        /// <summary>The library's constant text for a status, never null; read it like
-        /// GetGestureName's. An older library lacks it (EntryPointNotFoundException).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        public static extern IntPtr GetStatusText(int status);
+        internal static extern int GetServerResolution(ResolutionCallback callback, IntPtr userData);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern int SendRequest(TouchClientRequest* request);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern int SendThreshold(int moveThreshold);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern int SetRawDataResolution(int x, int y);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern int OpenEventQueue(int capacity);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern int CloseEventQueue();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern int WaitEvent(NativeTouchEvent* touchEvent, int timeoutMs);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern IntPtr GetGestureName(TouchGesture* gesture);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern IntPtr GetStatusText(int status);
+#endif
     }
 }

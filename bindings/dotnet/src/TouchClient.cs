@@ -1,8 +1,6 @@
 // TouchClient: the connection to a touch server, its events and its requests,
-// over the library's C API. The library holds one connection per process and
-// calls back on two threads of its own, so one TouchClient is open at a time
-// and its events are raised on those threads unless an EventContext is given,
-// or read from async streams (ReadEventsAsync).
+// over the library's C API. The library holds one connection per process, so
+// one TouchClient is open at a time. The event model is docs/events.md.
 using System;
 using System.Collections.Concurrent;
 using System.Collections.Generic;
@@ -15,45 +13,42 @@ using Resolution = System.ValueTuple<int, int>;
 namespace Vorn.MultiTouch
 {
     /// <summary>
-    /// One connection to a touch server. Events are raised on the library's threads
-    /// (FrameReceived, GestureReceived, DeviceInfoReceived and message errors on its dispatch
-    /// thread; ServerLost and socket errors on its receive thread), or posted to
-    /// <see cref="EventContext"/> when one is set (a WPF or WinForms UI thread). An exception
-    /// thrown by a handler never reaches the library: it is reported through ErrorReported
-    /// with TouchStatus.CallbackException, and delivery goes on. Dispose ends the connection;
-    /// once Dispose has returned on an application thread, no handler runs any more.
-    /// Instead of handlers, code can read the events as an async stream:
-    /// <c>await foreach (var e in client.ReadEventsAsync(cancellationToken))</c>.
+    /// One connection to a touch server. Its events (docs/events.md) come two ways, which may be
+    /// used together:
+    /// <list type="bullet">
+    /// <item>handlers (FrameReceived, GestureReceived, DeviceInfoReceived, ServerLost, Connected,
+    /// ErrorReported), raised on the library's threads, or posted to <see cref="EventContext"/>
+    /// when one is set. The library calls into managed code only while a handler is attached
+    /// (or GetServerResolutionAsync waits). An exception thrown by a handler is reported
+    /// through ErrorReported with TouchStatus.CallbackException, and delivery goes on;</item>
+    /// <item>the stream, the library's lossless event queue read on the application's threads:
+    /// <c>await foreach (var e in client.ReadEventsAsync(token))</c>, or, in a game loop,
+    /// <see cref="ReadAvailableEvents"/> and <see cref="TryReadEvent"/>, with which no library
+    /// thread ever calls into managed code.</item>
+    /// </list>
+    /// Dispose ends the connection; once Dispose has returned on an application thread, no
+    /// handler runs any more.
     /// </summary>
     public sealed class TouchClient : IDisposable
     {
-        /// <summary>What ReadEventsAsync holds unread by default: 1024 events, 10 s of frames at 100 frames/s.</summary>
-        public const int DefaultStreamCapacity = 1024;
-
         // The open client, read by the library's threads without a lock.
         private static volatile TouchClient current;
         private static readonly object Gate = new object();
-        private static bool registered;  // guarded by Gate
         private static readonly ConcurrentDictionary<int, string> GestureNames = new ConcurrentDictionary<int, string>();
-
-        // Registered once and never replaced; static so they are never collected
-        // while the library may call them.
-        private static readonly PointFrameCallback FrameCallback = OnFrame;
-        private static readonly GestureCallback GestureCallback = OnGesture;
-        private static readonly DeviceInfoCallback DeviceInfoCallback = OnDeviceInfo;
-        private static readonly ResolutionCallback ResolutionCallback = OnResolution;
-        private static readonly ServerBreakCallback ServerBreakCallback = OnServerBreak;
-        private static readonly ErrorCallback ErrorCallback = OnError;
 
         private readonly object pendingGate = new object();
         private readonly List<TaskCompletionSource<Resolution>> pending = new List<TaskCompletionSource<Resolution>>();
+        private readonly object handlerGate = new object();
+        private readonly EventQueue queue;
         private int disposed;  // 0, then 1 for good: the first Dispose does the work
+        private volatile bool reconnecting;
 
-        // The open event streams: replaced whole under streamGate, read without
-        // a lock by the library's threads.
-        private readonly object streamGate = new object();
-        private volatile EventStream[] streams = new EventStream[0];
-        private long droppedEvents;
+        private EventHandler<FrameEvent> frameReceived;
+        private EventHandler<GestureEvent> gestureReceived;
+        private EventHandler<DeviceInfoEvent> deviceInfoReceived;
+        private EventHandler<ServerLostEvent> serverLost;
+        private EventHandler<ConnectedEvent> connected;
+        private EventHandler<ErrorEvent> errorReported;
 
         static TouchClient()
         {
@@ -79,45 +74,108 @@ namespace Vorn.MultiTouch
         public TouchClient(SynchronizationContext eventContext)
         {
             EventContext = eventContext;
+            queue = new EventQueue(this);
             lock (Gate)
             {
                 if (current != null)
                     throw new InvalidOperationException(
                         "another TouchClient is open; the library holds one connection per process, so dispose that one first");
-                if (!registered)
-                {
-                    NativeMethods.SetOnReceivePointFrame(FrameCallback, IntPtr.Zero);
-                    NativeMethods.SetOnReceiveGesture(GestureCallback, IntPtr.Zero);
-                    NativeMethods.SetOnGetDeviceInfo(DeviceInfoCallback, IntPtr.Zero);
-                    NativeMethods.SetOnServerBreak(ServerBreakCallback, IntPtr.Zero);
-                    NativeMethods.SetOnReceiveError(ErrorCallback, IntPtr.Zero);
-                    registered = true;
-                }
                 current = this;
             }
         }
 
-        /// <summary>Where events are raised: null (the default) raises them on the library's
-        /// threads; a SynchronizationContext gets them posted, in order.</summary>
+        /// <summary>Where handlers run: null (the default) raises them on the library's threads;
+        /// a SynchronizationContext gets them posted, in order.</summary>
         public SynchronizationContext EventContext { get; set; }
 
         /// <summary>A touch point frame; its points are copied into an array the handler may keep.</summary>
-        public event EventHandler<FrameEventArgs> FrameReceived;
-        public event EventHandler<GestureEventArgs> GestureReceived;
-        public event EventHandler<DeviceInfoEventArgs> DeviceInfoReceived;
-        /// <summary>The server closed or reset the connection; the argument is a ServerLostEventArgs.</summary>
-        public event EventHandler ServerLost;
-        /// <summary>A socket error, an unreadable message, or an exception out of a handler.</summary>
-        public event EventHandler<TouchErrorEventArgs> ErrorReported;
-
-        /// <summary>Events that a stream of ReadEventsAsync dropped because its reader fell behind.</summary>
-        public long DroppedEventCount
+        public event EventHandler<FrameEvent> FrameReceived
         {
-            get { return Interlocked.Read(ref droppedEvents); }
+            add { lock (handlerGate) frameReceived += value; UpdateCallbacks(); }
+            remove { lock (handlerGate) frameReceived -= value; UpdateCallbacks(); }
+        }
+
+        /// <summary>A recognised gesture.</summary>
+        public event EventHandler<GestureEvent> GestureReceived
+        {
+            add { lock (handlerGate) gestureReceived += value; UpdateCallbacks(); }
+            remove { lock (handlerGate) gestureReceived -= value; UpdateCallbacks(); }
+        }
+
+        /// <summary>Information on the touch device.</summary>
+        public event EventHandler<DeviceInfoEvent> DeviceInfoReceived
+        {
+            add { lock (handlerGate) deviceInfoReceived += value; UpdateCallbacks(); }
+            remove { lock (handlerGate) deviceInfoReceived -= value; UpdateCallbacks(); }
+        }
+
+        /// <summary>The server closed or reset the connection.</summary>
+        public event EventHandler<ServerLostEvent> ServerLost
+        {
+            add { lock (handlerGate) serverLost += value; UpdateCallbacks(); }
+            remove { lock (handlerGate) serverLost -= value; UpdateCallbacks(); }
+        }
+
+        /// <summary>With automatic reconnection on, a connection opened in the background is up.</summary>
+        public event EventHandler<ConnectedEvent> Connected
+        {
+            add { lock (handlerGate) connected += value; UpdateCallbacks(); }
+            remove { lock (handlerGate) connected -= value; UpdateCallbacks(); }
+        }
+
+        /// <summary>A socket error, an unreadable message, or an exception out of a handler.</summary>
+        public event EventHandler<ErrorEvent> ErrorReported
+        {
+            add { lock (handlerGate) errorReported += value; UpdateCallbacks(); }
+            remove { lock (handlerGate) errorReported -= value; UpdateCallbacks(); }
+        }
+
+        /// <summary>How many events the library's queue holds (1 to 65536, default 1024); taken
+        /// when the queue opens, at the first read.</summary>
+        public int EventQueueCapacity
+        {
+            get { return queue.Capacity; }
+            set
+            {
+                if (value < 1 || value > TouchLimits.MaxQueuedEvents)
+                    throw new ArgumentOutOfRangeException("value", value, "the event queue holds 1 to 65536 events");
+                queue.Capacity = value;
+            }
+        }
+
+        /// <summary>Where the connection is: disconnected, connected, or reconnecting while
+        /// automatic reconnection tries.</summary>
+        public ConnectionState State
+        {
+            get { return (ConnectionState)NativeMethods.GetConnectionState(); }
+        }
+
+        internal bool Reconnecting
+        {
+            get { return reconnecting; }
+        }
+
+        /// <summary>Turns automatic reconnection on: after a lost connection the library connects
+        /// again in the background, waiting <paramref name="minDelay"/> at first and doubling up to
+        /// <paramref name="maxDelay"/> (1 ms at least, min at most max), and sends the last
+        /// subscription, threshold and raw-data resolution again. ServerLost and Connected are
+        /// then events of a stream that goes on; Connect succeeds also while no server is there,
+        /// and requests made while the library tries are sent once it has connected.
+        /// TimeSpan.Zero for both turns it off.</summary>
+        public void AutoReconnect(TimeSpan minDelay, TimeSpan maxDelay)
+        {
+            CheckOpen();
+            bool off = minDelay == TimeSpan.Zero && maxDelay == TimeSpan.Zero;
+            double min = minDelay.TotalMilliseconds, max = maxDelay.TotalMilliseconds;
+            if (!off && (min < 1 || min > max || max > int.MaxValue))
+                throw new ArgumentOutOfRangeException("minDelay", minDelay, "1 ms <= minDelay <= maxDelay, or both zero");
+            Check(NativeMethods.SetAutoReconnect((int)min, (int)max), "AutoReconnect");
+            reconnecting = !off;
         }
 
         /// <summary>Connects (closing an earlier connection first). Throws TouchClientException,
-        /// e.g. Status 10061 when nothing listens there.</summary>
+        /// e.g. Status 10061 when nothing listens there (unless automatic reconnection is on:
+        /// then the library keeps trying).</summary>
         public void Connect(string address = "127.0.0.1", int port = 7100)
         {
             CheckOpen();
@@ -126,7 +184,7 @@ namespace Vorn.MultiTouch
             Check(NativeMethods.ConnectServer(address, port), "Connect to " + address + ":" + port);
         }
 
-        /// <summary>Ends the connection; Connect may follow.</summary>
+        /// <summary>Ends the connection (and reconnection attempts); Connect may follow.</summary>
         public void Disconnect()
         {
             NativeMethods.DisconnectServer();
@@ -134,11 +192,11 @@ namespace Vorn.MultiTouch
 
         /// <summary>Asks the server for touch data. type and param mean what the server
         /// defines; appKey identifies the application; param is at most 127 bytes of UTF-8.</summary>
-        public void Subscribe(int type = 1, Guid appKey = default(Guid), string param = "")
+        public unsafe void Subscribe(int type = 1, Guid appKey = default(Guid), string param = "")
         {
             CheckOpen();
             TouchClientRequest request = TouchClientRequest.Create(type, appKey, param);
-            Check(NativeMethods.SendRequest(ref request), "Subscribe");
+            Check(NativeMethods.SendRequest(&request), "Subscribe");
         }
 
         /// <summary>Sends the movement threshold (in the server's unit).</summary>
@@ -155,19 +213,28 @@ namespace Vorn.MultiTouch
             Check(NativeMethods.SetRawDataResolution(x, y), "SetRawDataResolution");
         }
 
+        /// <summary>Asks the server for its resolution without waiting: the answer comes as a
+        /// <see cref="ResolutionEvent"/> in the stream. Registers no callback.</summary>
+        public void RequestServerResolution()
+        {
+            CheckOpen();
+            Check(NativeCallbacks.QueryResolution(false), "RequestServerResolution");
+        }
+
         /// <summary>Asks the server for its resolution. The task fails with TouchClientException
         /// when the query cannot be sent or the server goes away first, and is cancelled by the
-        /// token or by Dispose. Continuations never run on the library's threads.</summary>
+        /// token or by Dispose. Continuations never run on the library's threads. The answer
+        /// also comes as a <see cref="ResolutionEvent"/> in the stream.</summary>
         public Task<(int X, int Y)> GetServerResolutionAsync(CancellationToken cancellationToken = default(CancellationToken))
         {
             CheckOpen();
             var answer = new TaskCompletionSource<Resolution>(TaskCreationOptions.RunContinuationsAsynchronously);
             lock (pendingGate) pending.Add(answer);
-            int status = NativeMethods.GetServerResolution(ResolutionCallback, IntPtr.Zero);
+            UpdateCallbacks();  // the server break fails the wait
+            int status = NativeCallbacks.QueryResolution(true);
             if (status != 0)
             {
-                lock (pendingGate) pending.Remove(answer);
-                answer.TrySetException(new TouchClientException(status, "GetServerResolution"));
+                FinishPending(default(Resolution), new TouchClientException(status, "GetServerResolution"));
                 return answer.Task;
             }
             if (cancellationToken.CanBeCanceled)
@@ -182,39 +249,49 @@ namespace Vorn.MultiTouch
             return answer.Task;
         }
 
-        /// <summary>The events from this call on as an async stream: FrameEventArgs,
-        /// GestureEventArgs, DeviceInfoEventArgs and TouchErrorEventArgs as they arrive, then
-        /// ServerLostEventArgs, after which the stream ends (ask for a new one after the next
-        /// Connect). It ends without ServerLost at Dispose; the token ends it with
-        /// OperationCanceledException. It holds <see cref="DefaultStreamCapacity"/> events
-        /// unread; the overload with a capacity says what happens past that.</summary>
-        public IAsyncEnumerable<EventArgs> ReadEventsAsync(CancellationToken cancellationToken = default(CancellationToken))
-        {
-            return ReadEventsAsync(DefaultStreamCapacity, cancellationToken);
-        }
-
-        /// <summary>As ReadEventsAsync(CancellationToken), holding up to
-        /// <paramref name="capacity"/> events unread. While that many wait, each newly arrived
-        /// event is dropped and counted in DroppedEventCount: a slow reader never holds up the
-        /// library nor grows memory. ServerLost is never dropped: it always comes, after every
-        /// event the stream kept. Each stream gets every event itself; readers of one stream share
-        /// its events, and the stream ends once its last reader has left. Handlers and streams
-        /// can be used together.</summary>
-        public IAsyncEnumerable<EventArgs> ReadEventsAsync(int capacity, CancellationToken cancellationToken = default(CancellationToken))
+        /// <summary>The stream's events as an async stream: every kind, resolution answers
+        /// included, in the library's order; nothing is dropped (a reader that falls behind
+        /// slows the library down, handlers included). The reader begins at its first
+        /// MoveNextAsync (the start of <c>await foreach</c>), which opens the library's queue
+        /// before it returns, and takes the events from then on: begin before Connect to miss
+        /// none of a connection. Several enumerations at once share the events, each going to
+        /// one of them. A ServerLostEvent without automatic reconnection ends every enumeration
+        /// under way (the one that took it gets it last); with reconnection the stream goes on.
+        /// Dispose ends it; the token ends this enumeration with OperationCanceledException.
+        /// While nobody enumerates, the queue is closed and never holds up the library.</summary>
+        public IAsyncEnumerable<TouchEvent> ReadEventsAsync(CancellationToken cancellationToken = default(CancellationToken))
         {
             CheckOpen();
-            if (capacity < 1) throw new ArgumentOutOfRangeException("capacity", capacity, "a stream holds at least one event");
-            var stream = new EventStream(capacity);
-            lock (streamGate)
+            return new EventEnumerable(queue, cancellationToken);
+        }
+
+        /// <summary>Takes the next event of the stream if one is there; never blocks. Made for a
+        /// game loop's Update on the main thread: with it (and no handler) no library thread ever
+        /// calls into managed code. The first call opens the library's queue, and it stays open
+        /// until Dispose: call it (or ReadAvailableEvents) in every frame, since a queue nobody
+        /// empties holds up the library. Unlike ReadEventsAsync it never ends: a
+        /// ServerLostEvent is an event like the others.</summary>
+        public bool TryReadEvent(out TouchEvent touchEvent)
+        {
+            CheckOpen();
+            return queue.TryRead(out touchEvent);
+        }
+
+        /// <summary>Appends the events there now to <paramref name="into"/> (at most
+        /// <see cref="EventQueueCapacity"/> per call, so that one call stays bounded) and returns
+        /// how many; never blocks. As <see cref="TryReadEvent"/>: the first call opens the queue
+        /// until Dispose, so call it in every frame.</summary>
+        public int ReadAvailableEvents(List<TouchEvent> into)
+        {
+            if (into == null) throw new ArgumentNullException("into");
+            CheckOpen();
+            int count = 0, limit = queue.Capacity;
+            while (count < limit && queue.TryRead(out TouchEvent item))
             {
-                var grown = new EventStream[streams.Length + 1];
-                streams.CopyTo(grown, 0);
-                grown[streams.Length] = stream;
-                streams = grown;
+                into.Add(item);
+                count++;
             }
-            // A Dispose that ran meanwhile may have missed this stream.
-            if (IsDisposed) EndStreams(false);
-            return stream.ReadAsync(this, cancellationToken);
+            return count;
         }
 
         /// <summary>The name of a gesture code ("TG_DOWN", "TG_NO_ACTION"); empty for codes without one.</summary>
@@ -224,12 +301,15 @@ namespace Vorn.MultiTouch
             return GestureNames.GetOrAdd(code, key =>
             {
                 var gesture = new TouchGesture { Code = (ushort)key };
-                return Marshal.PtrToStringAnsi(NativeMethods.GetGestureName(ref gesture)) ?? "";
+                unsafe
+                {
+                    return Marshal.PtrToStringAnsi(NativeMethods.GetGestureName(&gesture)) ?? "";
+                }
             });
         }
 
-        /// <summary>Ends the connection and releases the process's connection for another
-        /// TouchClient; ends the event streams. Allowed inside a handler (it then does not wait
+        /// <summary>Ends the connection, the stream for every reader, and releases the process's
+        /// connection for another TouchClient. Allowed inside a handler (it then does not wait
         /// for that handler) and on several threads at once (the first call does the work).
         /// Every call on an application thread waits for a running handler, also when a
         /// handler disposed the client first.</summary>
@@ -238,15 +318,18 @@ namespace Vorn.MultiTouch
             bool first = Interlocked.Exchange(ref disposed, 1) == 0;
             // Once a newer client holds the slot, the connection is that client's.
             TouchClient holder = current;
+            bool ours = holder == null || holder == this;
+            if (ours && first && reconnecting) NativeMethods.SetAutoReconnect(0, 0);
             // Waits for a running callback when called on an application thread.
-            if (holder == null || holder == this) NativeMethods.DisconnectServer();
+            if (ours) NativeMethods.DisconnectServer();
             if (!first) return;
+            if (ours) NativeCallbacks.Register(false, false, false, false, false, false);
             lock (Gate)
             {
                 if (current == this) current = null;
             }
             FinishPending(default(Resolution), new ObjectDisposedException("TouchClient"));
-            EndStreams(false);
+            queue.Close();
         }
 
         private bool IsDisposed
@@ -261,7 +344,8 @@ namespace Vorn.MultiTouch
 
         private static void Check(int status, string doing)
         {
-            if (status != 0) throw new TouchClientException(status, doing);
+            // With automatic reconnection on, the library keeps the setting or the attempt.
+            if (status != 0 && status != TouchStatus.NotYetConnected) throw new TouchClientException(status, doing);
         }
 
         private void FinishPending(Resolution value, Exception error)
@@ -278,54 +362,24 @@ namespace Vorn.MultiTouch
                 else if (error != null) answer.TrySetException(error);
                 else answer.TrySetResult(value);
             }
+            if (answers.Length > 0 && !IsDisposed) UpdateCallbacks();
         }
 
-        // ---- event streams ----------------------------------------------
-
-        /// <summary>A stream's reader is done with it.</summary>
-        internal void Remove(EventStream stream)
+        /// <summary>Registers with the library exactly the callbacks a handler (or a waiting
+        /// resolution query) needs. Outside the gate: a setter waits for a running callback,
+        /// which may itself attach a handler.</summary>
+        private void UpdateCallbacks()
         {
-            lock (streamGate)
-            {
-                int index = Array.IndexOf(streams, stream);
-                if (index < 0) return;
-                var shrunk = new EventStream[streams.Length - 1];
-                Array.Copy(streams, 0, shrunk, 0, index);
-                Array.Copy(streams, index + 1, shrunk, index, shrunk.Length - index);
-                streams = shrunk;
-            }
+            if (IsDisposed || current != this) return;
+            bool waiting;
+            lock (pendingGate) waiting = pending.Count > 0;
+            NativeCallbacks.Register(frameReceived != null, gestureReceived != null, deviceInfoReceived != null,
+                                     serverLost != null || waiting, connected != null, errorReported != null);
         }
 
-        private void EndStreams(bool serverLost)
-        {
-            EventStream[] ended;
-            lock (streamGate)
-            {
-                ended = streams;
-                streams = new EventStream[0];
-            }
-            foreach (EventStream stream in ended) stream.End(serverLost);
-        }
+        // ---- raising events (library threads) ----------------------------
 
-        /// <summary>Whether an event needs its arguments made: a handler or a stream takes it.</summary>
-        private bool Wants(Delegate handler)
-        {
-            return handler != null || streams.Length > 0;
-        }
-
-        // ---- raising events ---------------------------------------------
-
-        /// <summary>To every stream, then to the handlers.</summary>
-        private void Raise<T>(EventHandler<T> handler, T args) where T : EventArgs
-        {
-            foreach (EventStream stream in streams)
-            {
-                if (!stream.Offer(args)) Interlocked.Increment(ref droppedEvents);
-            }
-            RaiseToHandlers(handler, args);
-        }
-
-        private void RaiseToHandlers<T>(EventHandler<T> handler, T args) where T : EventArgs
+        private void Raise<T>(EventHandler<T> handler, T args) where T : TouchEvent
         {
             if (handler == null) return;
             SynchronizationContext context = EventContext;
@@ -338,7 +392,7 @@ namespace Vorn.MultiTouch
             }, null);
         }
 
-        private void Invoke<T>(EventHandler<T> handler, T args) where T : EventArgs
+        private void Invoke<T>(EventHandler<T> handler, T args) where T : TouchEvent
         {
             try
             {
@@ -346,125 +400,85 @@ namespace Vorn.MultiTouch
             }
             catch (Exception exception)
             {
-                ReportHandlerException(exception);
-            }
-        }
-
-        private void ReportHandlerException(Exception exception)
-        {
-            EventHandler<TouchErrorEventArgs> handler = ErrorReported;
-            if (handler == null) return;
-            try
-            {
-                handler(this, new TouchErrorEventArgs(TouchStatus.CallbackException, exception));
-            }
-            catch (Exception)
-            {
-                // An ErrorReported handler that throws has nowhere left to report to.
-            }
-        }
-
-        // ---- callbacks of the library -----------------------------------
-        // Each runs on a library thread, forwards to the open client and lets
-        // no exception out: one leaving a callback would end the process. The
-        // records are blittable, read in place and copied in one block.
-
-        [MonoPInvokeCallback(typeof(PointFrameCallback))]
-        private static unsafe void OnFrame(int frameValue0, int frameValue1, int pointCount, IntPtr points, IntPtr userData)
-        {
-            try
-            {
-                TouchClient client = current;
-                if (client == null || !client.Wants(client.FrameReceived)) return;
-                int count = Math.Max(0, Math.Min(pointCount, TouchLimits.MaxFramePoints));
-                var copy = new TouchPoint[count];
-                if (count > 0 && points != IntPtr.Zero)
+                EventHandler<ErrorEvent> report = errorReported;
+                if (report == null) return;
+                try
                 {
-                    long bytes = (long)count * sizeof(TouchPoint);
-                    fixed (TouchPoint* target = copy) Buffer.MemoryCopy((void*)points, target, bytes, bytes);
+                    report(this, new ErrorEvent(TouchStatus.CallbackException, exception));
                 }
-                client.Raise(client.FrameReceived, new FrameEventArgs(frameValue0, frameValue1, copy));
-            }
-            catch (Exception)
-            {
-            }
-        }
-
-        [MonoPInvokeCallback(typeof(GestureCallback))]
-        private static unsafe void OnGesture(IntPtr gesture, IntPtr userData)
-        {
-            try
-            {
-                TouchClient client = current;
-                if (client == null || !client.Wants(client.GestureReceived) || gesture == IntPtr.Zero) return;
-                TouchGesture* record = (TouchGesture*)gesture;
-                client.Raise(client.GestureReceived,
-                    new GestureEventArgs(record->Code, GetGestureName(record->Code), record->GetParams()));
-            }
-            catch (Exception)
-            {
+                catch (Exception)
+                {
+                    // An ErrorReported handler that throws has nowhere left to report to.
+                }
             }
         }
 
-        [MonoPInvokeCallback(typeof(DeviceInfoCallback))]
-        private static unsafe void OnDeviceInfo(IntPtr info, IntPtr userData)
+        // Called by NativeCallbacks on the library's threads; none lets an exception out.
+        internal static void OnFrame(int frameValue0, int frameValue1, int pointCount, IntPtr points)
         {
-            try
-            {
-                TouchClient client = current;
-                if (client == null || !client.Wants(client.DeviceInfoReceived) || info == IntPtr.Zero) return;
-                TouchDeviceInfo* record = (TouchDeviceInfo*)info;
-                client.Raise(client.DeviceInfoReceived,
-                    new DeviceInfoEventArgs(record->InfoValue0, record->InfoValue1, record->GetText()));
-            }
-            catch (Exception)
-            {
-            }
+            TouchClient client = current;
+            EventHandler<FrameEvent> handler = client?.frameReceived;
+            if (handler != null) client.Raise(handler, FrameEvent.FromRecord(frameValue0, frameValue1, pointCount, points));
         }
 
-        [MonoPInvokeCallback(typeof(ResolutionCallback))]
-        private static void OnResolution(int x, int y, IntPtr userData)
+        internal static unsafe void OnGesture(IntPtr gesture)
         {
-            try
-            {
-                TouchClient client = current;
-                if (client != null) client.FinishPending(new Resolution(x, y), null);
-            }
-            catch (Exception)
-            {
-            }
+            TouchClient client = current;
+            EventHandler<GestureEvent> handler = client?.gestureReceived;
+            if (handler != null && gesture != IntPtr.Zero) client.Raise(handler, GestureEvent.FromRecord((TouchGesture*)gesture));
         }
 
-        [MonoPInvokeCallback(typeof(ServerBreakCallback))]
-        private static void OnServerBreak(IntPtr reserved, IntPtr userData)
+        internal static unsafe void OnDeviceInfo(IntPtr info)
         {
-            try
-            {
-                TouchClient client = current;
-                if (client == null) return;
-                client.FinishPending(default(Resolution), new TouchClientException(10054, "the server went away"));
-                // Every message before the break has been delivered: the streams end with it.
-                client.EndStreams(true);
-                EventHandler handler = client.ServerLost;
-                if (handler == null) return;
-                client.RaiseToHandlers<EventArgs>((sender, args) => handler(sender, args), ServerLostEventArgs.Instance);
-            }
-            catch (Exception)
-            {
-            }
+            TouchClient client = current;
+            EventHandler<DeviceInfoEvent> handler = client?.deviceInfoReceived;
+            if (handler != null && info != IntPtr.Zero) client.Raise(handler, DeviceInfoEvent.FromRecord((TouchDeviceInfo*)info));
         }
 
-        [MonoPInvokeCallback(typeof(ErrorCallback))]
-        private static void OnError(int errorCode, IntPtr userData)
+        internal static void OnResolution(int x, int y)
         {
-            try
+            current?.FinishPending(new Resolution(x, y), null);
+        }
+
+        internal static void OnServerBreak()
+        {
+            TouchClient client = current;
+            if (client == null) return;
+            client.FinishPending(default(Resolution), new TouchClientException(10054, "the server went away"));
+            client.Raise(client.serverLost, ServerLostEvent.Instance);
+        }
+
+        internal static void OnConnected()
+        {
+            TouchClient client = current;
+            if (client != null) client.Raise(client.connected, ConnectedEvent.Instance);
+        }
+
+        internal static void OnError(int errorCode)
+        {
+            TouchClient client = current;
+            EventHandler<ErrorEvent> handler = client?.errorReported;
+            if (handler != null) client.Raise(handler, new ErrorEvent(errorCode, null));
+        }
+
+        /// <summary>ReadEventsAsync's enumerable: each enumeration is a reader of the one stream.</summary>
+        private sealed class EventEnumerable : IAsyncEnumerable<TouchEvent>
+        {
+            private readonly EventQueue queue;
+            private readonly CancellationToken token;
+
+            internal EventEnumerable(EventQueue queue, CancellationToken token)
             {
-                TouchClient client = current;
-                if (client != null && client.Wants(client.ErrorReported))
-                    client.Raise(client.ErrorReported, new TouchErrorEventArgs(errorCode, null));
+                this.queue = queue;
+                this.token = token;
             }
-            catch (Exception)
+
+            public IAsyncEnumerator<TouchEvent> GetAsyncEnumerator(CancellationToken cancellationToken = default(CancellationToken))
             {
+                CancellationToken combined = token;
+                if (cancellationToken.CanBeCanceled)
+                    combined = token.CanBeCanceled ? CancellationTokenSource.CreateLinkedTokenSource(token, cancellationToken).Token : cancellationToken;
+                return queue.ReadAsync(combined).GetAsyncEnumerator(default(CancellationToken));
             }
         }
     }

@@ -1,36 +1,96 @@
-// What TouchClient's events carry. Every argument holds copies: it stays
-// valid after the handler returns and may be kept or passed to another thread.
+// The events of a TouchClient, one class per kind of docs/events.md, built in
+// one place from the library's records. Every event holds copies: it stays
+// valid after a handler returns and may be kept or passed to another thread.
 using System;
 using System.Runtime.InteropServices;
 using Vorn.MultiTouch.Native;
 
 namespace Vorn.MultiTouch
 {
-    public sealed class FrameEventArgs : EventArgs
+    /// <summary>An event of the touch server or of the library: what ReadEventsAsync,
+    /// TryReadEvent and ReadAvailableEvents yield and what handlers get. Match it on its sealed
+    /// kinds: <see cref="FrameEvent"/>, <see cref="GestureEvent"/>, <see cref="DeviceInfoEvent"/>,
+    /// <see cref="ResolutionEvent"/>, <see cref="ErrorEvent"/>, <see cref="ServerLostEvent"/>,
+    /// <see cref="ConnectedEvent"/>.</summary>
+    public abstract class TouchEvent : EventArgs
     {
-        internal FrameEventArgs(int frameValue0, int frameValue1, TouchPoint[] points)
+        internal TouchEvent()
+        {
+        }
+
+        /// <summary>The event a record of the library's queue holds; null for a kind of a newer library.</summary>
+        internal static unsafe TouchEvent FromRecord(NativeTouchEvent* record)
+        {
+            switch (record->Kind)
+            {
+                case NativeTouchEvent.KindFrame:
+                    return FrameEvent.FromRecord(record->Value0, record->Value1, record->PointCount, (IntPtr)record->Points);
+                case NativeTouchEvent.KindGesture:
+                    return GestureEvent.FromRecord(&record->Gesture);
+                case NativeTouchEvent.KindDeviceInfo:
+                    return DeviceInfoEvent.FromRecord(&record->Info);
+                case NativeTouchEvent.KindResolution:
+                    return new ResolutionEvent(record->Value0, record->Value1);
+                case NativeTouchEvent.KindServerBreak:
+                    return ServerLostEvent.Instance;
+                case NativeTouchEvent.KindError:
+                    return new ErrorEvent(record->Value0, null);
+                case NativeTouchEvent.KindConnected:
+                    return ConnectedEvent.Instance;
+                default:
+                    return null;
+            }
+        }
+    }
+
+    /// <summary>A touch point frame.</summary>
+    public sealed class FrameEvent : TouchEvent
+    {
+        internal FrameEvent(int frameValue0, int frameValue1, TouchPoint[] points)
         {
             FrameValue0 = frameValue0;
             FrameValue1 = frameValue1;
             Points = points;
         }
 
-        /// <summary>The frame's two leading numbers (with the simulator: frame number, milliseconds).</summary>
+        internal static unsafe FrameEvent FromRecord(int frameValue0, int frameValue1, int pointCount, IntPtr points)
+        {
+            int count = Math.Max(0, Math.Min(pointCount, TouchLimits.MaxFramePoints));
+            var copy = count == 0 ? NoPoints : new TouchPoint[count];
+            if (count > 0 && points != IntPtr.Zero)
+            {
+                long bytes = (long)count * sizeof(TouchPoint);
+                fixed (TouchPoint* target = copy) Buffer.MemoryCopy((void*)points, target, bytes, bytes);
+            }
+            return new FrameEvent(frameValue0, frameValue1, copy);
+        }
+
+        private static readonly TouchPoint[] NoPoints = new TouchPoint[0];
+
+        /// <summary>The frame's first number (with the simulator: the frame number).</summary>
         public int FrameValue0 { get; private set; }
+        /// <summary>The frame's second number (with the simulator: milliseconds).</summary>
         public int FrameValue1 { get; private set; }
         /// <summary>The frame's points (at most 100), copied into an array of the event's own.</summary>
         public TouchPoint[] Points { get; private set; }
     }
 
-    public sealed class GestureEventArgs : EventArgs
+    /// <summary>A recognised gesture.</summary>
+    public sealed class GestureEvent : TouchEvent
     {
-        internal GestureEventArgs(int code, string name, double[] parameters)
+        internal GestureEvent(int code, string name, double[] parameters)
         {
             Code = code;
             Name = name;
             Parameters = parameters;
         }
 
+        internal static unsafe GestureEvent FromRecord(TouchGesture* record)
+        {
+            return new GestureEvent(record->Code, TouchClient.GetGestureName(record->Code), record->GetParams());
+        }
+
+        /// <summary>The gesture's code.</summary>
         public int Code { get; private set; }
         /// <summary>"TG_DOWN", "TG_SPLIT_START", ...; empty for codes without a name.</summary>
         public string Name { get; private set; }
@@ -38,44 +98,83 @@ namespace Vorn.MultiTouch
         public double[] Parameters { get; private set; }
     }
 
-    public sealed class DeviceInfoEventArgs : EventArgs
+    /// <summary>Information on the touch device, as the server announces it.</summary>
+    public sealed class DeviceInfoEvent : TouchEvent
     {
-        internal DeviceInfoEventArgs(int value0, int value1, string text)
+        internal DeviceInfoEvent(int value0, int value1, string text)
         {
             Value0 = value0;
             Value1 = value1;
             Text = text;
         }
 
+        internal static unsafe DeviceInfoEvent FromRecord(TouchDeviceInfo* record)
+        {
+            return new DeviceInfoEvent(record->InfoValue0, record->InfoValue1, record->GetText());
+        }
+
+        /// <summary>The device's first number.</summary>
         public int Value0 { get; private set; }
+        /// <summary>The device's second number.</summary>
         public int Value1 { get; private set; }
         /// <summary>The device's text, decoded as UTF-8 (at most 127 bytes).</summary>
         public string Text { get; private set; }
     }
 
-    public sealed class TouchErrorEventArgs : EventArgs
+    /// <summary>The server's resolution: its answer to a resolution query.</summary>
+    public sealed class ResolutionEvent : TouchEvent
     {
-        internal TouchErrorEventArgs(int status, Exception exception)
+        internal ResolutionEvent(int x, int y)
+        {
+            X = x;
+            Y = y;
+        }
+
+        /// <summary>Horizontal resolution.</summary>
+        public int X { get; private set; }
+        /// <summary>Vertical resolution.</summary>
+        public int Y { get; private set; }
+    }
+
+    /// <summary>A problem the library reported while it ran (a socket error, a message it could
+    /// not read, an old server), or an exception out of a handler.</summary>
+    public sealed class ErrorEvent : TouchEvent
+    {
+        internal ErrorEvent(int status, Exception exception)
         {
             Status = status;
             Meaning = TouchClientException.Describe(status);
             Exception = exception;
         }
 
-        /// <summary>A Windows Sockets error number or a TouchStatus code.</summary>
+        /// <summary>A Windows Sockets error number or a <see cref="TouchStatus"/> code.</summary>
         public int Status { get; private set; }
+        /// <summary>The library's text for Status.</summary>
         public string Meaning { get; private set; }
-        /// <summary>What an event handler threw (Status is then TouchStatus.CallbackException); else null.</summary>
+        /// <summary>What a handler threw (Status is then TouchStatus.CallbackException); else null.</summary>
         public Exception Exception { get; private set; }
     }
 
-    /// <summary>The server closed or reset the connection: what ServerLost handlers get, and the
-    /// last item of a <see cref="TouchClient.ReadEventsAsync(System.Threading.CancellationToken)"/> stream.</summary>
-    public sealed class ServerLostEventArgs : EventArgs
+    /// <summary>The server closed or reset the connection, after every event received before it:
+    /// every touch the application holds has ended. Without automatic reconnection it ends
+    /// ReadEventsAsync for every reader; with it, a <see cref="ConnectedEvent"/> and the new
+    /// connection's events follow.</summary>
+    public sealed class ServerLostEvent : TouchEvent
     {
-        internal static readonly ServerLostEventArgs Instance = new ServerLostEventArgs();
+        internal static readonly ServerLostEvent Instance = new ServerLostEvent();
 
-        private ServerLostEventArgs()
+        private ServerLostEvent()
+        {
+        }
+    }
+
+    /// <summary>With automatic reconnection on, a connection the library opened in the
+    /// background is up; its events follow.</summary>
+    public sealed class ConnectedEvent : TouchEvent
+    {
+        internal static readonly ConnectedEvent Instance = new ConnectedEvent();
+
+        private ConnectedEvent()
         {
         }
     }
@@ -83,6 +182,7 @@ namespace Vorn.MultiTouch
     /// <summary>A call into the library failed: Status is its code, Meaning says what it is.</summary>
     public class TouchClientException : Exception
     {
+        /// <summary>An exception for <paramref name="status"/>, met while <paramref name="doing"/>.</summary>
         public TouchClientException(int status, string doing)
             : base(string.Format("{0}: {1} ({2})", doing, Describe(status), status))
         {
@@ -90,31 +190,15 @@ namespace Vorn.MultiTouch
             Meaning = Describe(status);
         }
 
+        /// <summary>A Windows Sockets error number, a system error number or a <see cref="TouchStatus"/> code.</summary>
         public int Status { get; private set; }
+        /// <summary>The library's text for Status.</summary>
         public string Meaning { get; private set; }
-
-        // Set once a library without GetStatusText has been met, so that the
-        // missing entry point is looked for only once.
-        private static volatile bool olderLibrary;
 
         /// <summary>The library's short English text for a status ("connection refused" for 10061).</summary>
         public static string Describe(int status)
         {
-            if (!olderLibrary)
-            {
-                try
-                {
-                    string text = Marshal.PtrToStringAnsi(NativeMethods.GetStatusText(status));
-                    if (text != null) return text;
-                }
-                catch (EntryPointNotFoundException)
-                {
-                    olderLibrary = true;
-                }
-            }
-            // A library from before GetStatusText: only the kind of the status.
-            if (status == TouchStatus.None) return "success";
-            return status >= 10000 && status <= 11999 ? "socket error" : "system error";
+            return Marshal.PtrToStringAnsi(NativeMethods.GetStatusText(status)) ?? "";
         }
     }
 }

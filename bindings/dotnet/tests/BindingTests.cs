@@ -34,7 +34,7 @@ namespace Vorn.MultiTouch.Tests
                 ["TouchGesture"] = typeof(TouchGesture),
                 ["TouchDeviceInfo"] = typeof(TouchDeviceInfo),
                 ["TouchClientRequest"] = typeof(TouchClientRequest),
-                ["TouchEvent"] = typeof(TouchEvent),
+                ["TouchEvent"] = typeof(NativeTouchEvent),
             };
             var checkedRecords = new HashSet<string>();
             int offsets = 0;
@@ -77,19 +77,19 @@ namespace Vorn.MultiTouch.Tests
                 client.Connect("127.0.0.1", simulator.Port);
                 client.Subscribe();
                 Assert.Equal((1920, 1080), await client.GetServerResolutionAsync().WaitAsync(Waits.Deadline));
-                Waits.Until(() => events.OfType<ServerLostEventArgs>().Any(), "server lost");
+                Waits.Until(() => events.OfType<ServerLostEvent>().Any(), "server lost");
 
-                var info = events.OfType<DeviceInfoEventArgs>().Single();
+                var info = events.OfType<DeviceInfoEvent>().Single();
                 Assert.Equal("VornMT touch simulator, scenario tap at 100 frames/s", info.Text);
                 Assert.Equal(100, info.Value1);
-                var frames = events.OfType<FrameEventArgs>().ToList();
+                var frames = events.OfType<FrameEvent>().ToList();
                 Assert.Equal(Enumerable.Range(0, frames.Count), frames.Select(f => f.FrameValue0));
                 Assert.Equal("[1 1 960,540 30x30]", frames[0].Points.Single().ToString());
                 Assert.Equal(3, frames.Last().Points[0].Code0);
-                var gestures = events.OfType<GestureEventArgs>().ToList();
+                var gestures = events.OfType<GestureEvent>().ToList();
                 Assert.Equal(TapGestures, gestures.Select(g => g.Name));
                 Assert.Equal(new double[] { 960, 540 }, gestures[1].Parameters);
-                Assert.IsType<ServerLostEventArgs>(events.Last());
+                Assert.IsType<ServerLostEvent>(events.Last());
             }
         }
 
@@ -121,8 +121,8 @@ namespace Vorn.MultiTouch.Tests
             using (var server = new ScriptedServer())
             using (var client = new TouchClient())
             {
-                var errors = new ConcurrentQueue<TouchErrorEventArgs>();
-                DeviceInfoEventArgs info = null;
+                var errors = new ConcurrentQueue<ErrorEvent>();
+                DeviceInfoEvent info = null;
                 client.ErrorReported += (sender, e) => errors.Enqueue(e);
                 client.DeviceInfoReceived += (sender, e) => Volatile.Write(ref info, e);
                 client.Connect("127.0.0.1", server.Port);
@@ -130,7 +130,7 @@ namespace Vorn.MultiTouch.Tests
                 server.Send("not an invoke document", Information);
                 Waits.Until(() => Volatile.Read(ref info) != null, "the device information after the bad message");
                 Assert.Equal("d\u00e9vice", info.Text);
-                TouchErrorEventArgs error = errors.Single();
+                ErrorEvent error = errors.Single();
                 Assert.Equal(TouchStatus.BadMessage, error.Status);
                 Assert.Equal("bad message from the server (skipped)", error.Meaning);  // the library's text
                 Assert.Null(error.Exception);
@@ -146,7 +146,7 @@ namespace Vorn.MultiTouch.Tests
             using (var simulator = new Simulator("--scenario tap --loops 1"))
             using (var client = new TouchClient())
             {
-                var reported = new ConcurrentQueue<TouchErrorEventArgs>();
+                var reported = new ConcurrentQueue<ErrorEvent>();
                 int gestures = 0;
                 bool lost = false;
                 client.GestureReceived += (sender, e) => Interlocked.Increment(ref gestures);
@@ -159,7 +159,7 @@ namespace Vorn.MultiTouch.Tests
                 Waits.Until(() => Volatile.Read(ref lost), "server lost");
                 Assert.Equal(TapGestures.Length, Volatile.Read(ref gestures));
                 Assert.Equal(TapGestures.Length + 1, reported.Count);
-                reported.TryPeek(out TouchErrorEventArgs first);
+                reported.TryPeek(out ErrorEvent first);
                 Assert.Equal(TouchStatus.CallbackException, first.Status);
                 Assert.Equal("handler bug", first.Exception.Message);
             }
@@ -178,7 +178,9 @@ namespace Vorn.MultiTouch.Tests
                     Interlocked.Increment(ref frames);
                     if (Volatile.Read(ref disposed)) late = true;
                 };
-                IAsyncEnumerable<EventArgs> stream = client.ReadEventsAsync(4);
+                // A reader under way, which Dispose ends (without a ServerLostEvent).
+                IAsyncEnumerator<TouchEvent> reader = client.ReadEventsAsync(Waits.Token()).GetAsyncEnumerator();
+                ValueTask<bool> pending = reader.MoveNextAsync();
                 client.Connect("127.0.0.1", simulator.Port);
                 client.Subscribe();
                 Waits.Until(() => Volatile.Read(ref frames) >= 50, "50 frames");
@@ -187,13 +189,12 @@ namespace Vorn.MultiTouch.Tests
                 Volatile.Write(ref disposed, true);
                 Assert.False(late, "no handler runs once Dispose has returned");
                 Assert.Throws<ObjectDisposedException>(() => client.Subscribe());
-                int streamed = 0;
-                await foreach (EventArgs e in stream.WithCancellation(Waits.Token()))
+                while (await pending)
                 {
-                    Assert.IsNotType<ServerLostEventArgs>(e);  // Dispose ends the stream without it
-                    streamed++;
+                    Assert.IsNotType<ServerLostEvent>(reader.Current);
+                    pending = reader.MoveNextAsync();
                 }
-                Assert.Equal(4, streamed);
+                await reader.DisposeAsync();
 
                 // Dispose from inside a handler, on the library's thread.
                 var inner = new TouchClient();
@@ -344,9 +345,12 @@ namespace Vorn.MultiTouch.Tests
             Assert.Equal("", TouchClient.GetGestureName(2));
             // The raw call: the text stays the library's; reading it twice reads the same constant.
             var gesture = new TouchGesture { Code = 32 };
-            IntPtr name = NativeMethods.GetGestureName(ref gesture);
-            Assert.Equal("TG_SPLIT_START", Marshal.PtrToStringAnsi(name));
-            Assert.Equal(name, NativeMethods.GetGestureName(ref gesture));
+            unsafe
+            {
+                IntPtr name = NativeMethods.GetGestureName(&gesture);
+                Assert.Equal("TG_SPLIT_START", Marshal.PtrToStringAnsi(name));
+                Assert.Equal(name, NativeMethods.GetGestureName(&gesture));
+            }
         }
     }
 }

@@ -104,7 +104,7 @@ namespace Vorn.MultiTouch.Tests
     /// <summary>Accepts one client on a free port and sends it what a test says.</summary>
     internal sealed class ScriptedServer : IDisposable
     {
-        private readonly TcpListener listener = new TcpListener(IPAddress.Loopback, 0);
+        private TcpListener listener = new TcpListener(IPAddress.Loopback, 0);
         private Socket client;
 
         public ScriptedServer()
@@ -124,7 +124,25 @@ namespace Vorn.MultiTouch.Tests
 
         public void Send(params string[] messages)
         {
-            foreach (string message in messages) client.Send(Encoding.UTF8.GetBytes(message + "\0"));
+            var bytes = new List<byte>();
+            foreach (string message in messages) bytes.AddRange(Encoding.UTF8.GetBytes(message + "\0"));
+            client.Send(bytes.ToArray());
+        }
+
+        /// <summary>Closes the connection; the listener stays.</summary>
+        public void Hang()
+        {
+            client?.Close();
+            client = null;
+        }
+
+        /// <summary>The server goes away and comes back on the same port.</summary>
+        public void Restart()
+        {
+            Hang();
+            listener.Stop();
+            listener = new TcpListener(IPAddress.Loopback, Port);
+            listener.Start();
         }
 
         public void Dispose()

@@ -9,9 +9,10 @@ until = time.monotonic() + seconds
 with vornmt.Client("127.0.0.1", port) as client, open(out, "w", newline="") as file:
     rows = csv.writer(file)
     rows.writerow(["frame", "ms", "state", "finger", "x", "y", "width", "height"])
-    client.subscribe()
-    for event in client.events(timeout=seconds):
-        if isinstance(event, vornmt.Frame):
-            rows.writerows([event.value_0, event.value_1, *point] for point in event.points)
-        if time.monotonic() > until:
-            break
+    with client.events(timeout=seconds) as events:  # reading before subscribing misses nothing
+        client.subscribe()
+        for event in events:
+            if isinstance(event, vornmt.Frame):
+                rows.writerows([event.value_0, event.value_1, *point] for point in event.points)
+            if time.monotonic() > until:
+                break

@@ -6,6 +6,7 @@ import asyncio
 import ctypes
 import os
 import re
+import socket
 import subprocess
 import sys
 import threading
@@ -16,7 +17,6 @@ import pytest
 
 import vornmt
 from vornmt import native
-from vornmt.client import _EventQueue
 from conftest import DEADLINE, HEADER, wait_until
 
 INFORMATION = ("<invoke name='information' returntype=\"xml\"><arguments><number>7</number>"
@@ -29,24 +29,42 @@ def frame_message(sequence: int) -> str:
             "<array></array></arguments></invoke>" % sequence)
 
 
-def read_events(client, timeout):
-    return list(client.events(timeout=timeout))
+def gesture_message(code: int) -> str:
+    return ("<invoke name='gesture' returntype=\"xml\"><arguments><number>%d</number><number>2</number>"
+            "<number>15</number><number>7</number></arguments></invoke>" % code)
 
 
-def read_aevents(client, timeout):
+def resolution_message(x: int, y: int) -> str:
+    return ("<invoke name='resolution' returntype=\"xml\"><arguments><object><property id=\"x\"><number>%d"
+            "</number></property><property id=\"y\"><number>%d</number></property></object></arguments>"
+            "</invoke>" % (x, y))
+
+
+def read_events(client, begun, timeout=DEADLINE):
+    """Begins a reader, calls begun(), then reads to the end."""
+    with client.events(timeout=timeout) as events:
+        begun()
+        return list(events)
+
+
+def read_aevents(client, begun, timeout=DEADLINE):
     async def collect():
-        return [event async for event in client.aevents(timeout=timeout)]
+        async with client.aevents(timeout=timeout) as events:
+            begun()
+            return [event async for event in events]
     return asyncio.run(collect())
 
 
 def test_every_event_kind_from_the_simulator(simulator_factory):
     simulator = simulator_factory("--scenario", "tap", "--loops", "1")
     handled = []
-    with vornmt.Client("127.0.0.1", simulator.port, on_frame=handled.append, on_gesture=handled.append,
+    with vornmt.Client(on_frame=handled.append, on_gesture=handled.append,
                        on_device_info=handled.append, on_server_lost=handled.append) as client:
-        client.subscribe()
-        assert client.get_server_resolution(timeout=DEADLINE) == (1920, 1080)
-        pulled = list(client.events(timeout=DEADLINE))
+        with client.events(timeout=DEADLINE) as events:  # before connecting: the simulator greets at once
+            client.connect("127.0.0.1", simulator.port)
+            client.subscribe()
+            assert client.get_server_resolution(timeout=DEADLINE) == (1920, 1080)
+            pulled = list(events)
 
     assert isinstance(pulled[-1], vornmt.ServerLost)
     info = [e for e in pulled if isinstance(e, vornmt.DeviceInfo)]
@@ -66,7 +84,7 @@ def test_every_event_kind_from_the_simulator(simulator_factory):
 def test_requests_reach_the_simulator(simulator_factory):
     simulator = simulator_factory("--scenario", "tap", "--rate", "10")
     key = uuid.UUID("00112233-4455-6677-8899-aabbccddeeff")
-    with vornmt.Client("127.0.0.1", simulator.port, queue_size=0) as client:
+    with vornmt.Client("127.0.0.1", simulator.port) as client:
         client.subscribe(request_type=-2, app_key=key, param="h\u00e9 <&>")
         client.set_threshold(-5)
         client.set_raw_data_resolution(800, 600)
@@ -86,12 +104,12 @@ def test_bad_message_is_an_error_event_and_what_follows_arrives(scripted_server)
     errors = []
     with vornmt.Client("127.0.0.1", scripted_server.port, on_error=errors.append) as client:
         scripted_server.accept()
-        scripted_server.send("not an invoke document", INFORMATION)
-        events = client.events(timeout=DEADLINE)
-        error = next(events)
-        assert error == vornmt.ErrorReport(vornmt.ERR_BAD_MESSAGE, vornmt.describe(vornmt.ERR_BAD_MESSAGE))
-        assert "bad message" in error.meaning  # the library's text
-        assert next(events) == vornmt.DeviceInfo(7, 2, "d\u00e9vice")
+        with client.events(timeout=DEADLINE) as events:
+            scripted_server.send("not an invoke document", INFORMATION)
+            error = next(events)
+            assert error == vornmt.ErrorReport(vornmt.ERR_BAD_MESSAGE, vornmt.describe(vornmt.ERR_BAD_MESSAGE))
+            assert "bad message" in error.meaning  # the library's text
+            assert next(events) == vornmt.DeviceInfo(7, 2, "d\u00e9vice")
         assert errors == [error]
 
 
@@ -114,8 +132,8 @@ def test_a_raising_handler_is_reported_and_delivery_goes_on(simulator_factory, m
         raise RuntimeError("handler bug")
 
     with vornmt.Client("127.0.0.1", simulator.port, on_gesture=explode) as client:
-        client.subscribe()
-        gestures = [e.name for e in client.events(timeout=DEADLINE) if isinstance(e, vornmt.Gesture)]
+        events = read_events(client, client.subscribe)
+        gestures = [e.name for e in events if isinstance(e, vornmt.Gesture)]
     assert gestures == TAP_GESTURES
     assert len(reports) == len(TAP_GESTURES)
     assert isinstance(reports[0].exc_value, RuntimeError)
@@ -158,7 +176,7 @@ def test_close_while_frames_flow_stops_the_handlers(simulator_factory):
     inner = vornmt.Client("127.0.0.1", simulator.port, on_frame=lambda event: inner.close())
     inner.subscribe()
     wait_until(lambda: inner._closed, "close from a handler")
-    with vornmt.Client("127.0.0.1", simulator.port, queue_size=0):
+    with vornmt.Client("127.0.0.1", simulator.port):
         pass  # a new Client opens once the other one is closed
 
 
@@ -230,21 +248,83 @@ def test_an_address_alone_connects_to_port_7100(monkeypatch):
 
 
 @pytest.mark.parametrize("read", [read_events, read_aevents])
-def test_a_reader_behind_a_full_queue_still_gets_the_end(scripted_server, read):
-    lost = threading.Event()
-    with vornmt.Client("127.0.0.1", scripted_server.port, queue_size=10,
-                       on_server_lost=lambda event: lost.set()) as client:
+def test_a_slow_reader_loses_nothing(scripted_server, read):
+    handled = []
+    with vornmt.Client("127.0.0.1", scripted_server.port, queue_size=8, on_frame=handled.append) as client:
         scripted_server.accept()
-        scripted_server.send(*[frame_message(n) for n in range(50)])
-        scripted_server.connection.close()
-        # The library reports the loss after delivering every frame before it.
-        assert lost.wait(DEADLINE)
-        *kept, gap, end = read(client, DEADLINE)
-    # The queue may hold a stray event of an earlier connection of this process before the frames
-    # (a library fault); the frames it holds, the gap and the end are this connection's.
-    frames = [event for event in kept if isinstance(event, vornmt.Frame) and event.points == ()]
-    assert len(kept) == 10 and frames == [vornmt.Frame(n, 0, ()) for n in range(len(frames))]
-    assert (gap, end) == (vornmt.Dropped(50 - len(frames)), vornmt.ServerLost())
+
+        def send_everything_first():
+            # The reader reads nothing until the server has sent all and closed: the queue of 8 fills
+            # and the library waits, the handler with it, instead of dropping.
+            scripted_server.send(*[frame_message(n) for n in range(500)])
+            scripted_server.connection.close()
+        events = read(client, send_everything_first)
+    # The stream may begin with a stray event of an earlier connection of this process (the library
+    # delivers what it had received and not yet delivered on the next connection).
+    expected = [vornmt.Frame(n, 0, ()) for n in range(500)] + [vornmt.ServerLost()]
+    strays = events[:len(events) - len(expected)]
+    assert events[len(strays):] == expected and vornmt.Frame(0, 0, ()) not in strays
+    assert handled[len(handled) - 500:] == expected[:-1]
+
+
+def test_a_stream_never_read_holds_up_no_handler(scripted_server):
+    handled = []
+    with vornmt.Client("127.0.0.1", scripted_server.port, queue_size=8, on_frame=handled.append) as client:
+        scripted_server.accept()
+        unread = client.events()  # made, never read: it opens no queue
+        scripted_server.send(*[frame_message(n) for n in range(100)])
+        wait_until(lambda: len(handled) == 100, "every frame to the handler")
+        del unread
+
+
+@pytest.mark.parametrize("read", [read_events, read_aevents])
+def test_order_across_kinds(scripted_server, read):
+    with vornmt.Client("127.0.0.1", scripted_server.port) as client:
+        scripted_server.accept()
+
+        def script():
+            client.request_server_resolution()
+            scripted_server.send(INFORMATION, frame_message(0), gesture_message(1), resolution_message(800, 600),
+                                 "not an invoke document", frame_message(1))
+            scripted_server.connection.close()
+        events = read(client, script)
+    bad = vornmt.ErrorReport(vornmt.ERR_BAD_MESSAGE, vornmt.describe(vornmt.ERR_BAD_MESSAGE))
+    assert events == [vornmt.DeviceInfo(7, 2, "d\u00e9vice"), vornmt.Frame(0, 0, ()),
+                      vornmt.Gesture(1, "TG_DOWN", (15.0, 7.0)), vornmt.Resolution(800, 600), bad,
+                      vornmt.Frame(1, 0, ()), vornmt.ServerLost()]
+
+
+@pytest.mark.parametrize("read", [read_events, read_aevents])
+def test_reconnection_goes_on_after_the_server_restarts(scripted_server, read):
+    connected = threading.Event()
+    with vornmt.Client("127.0.0.1", scripted_server.port, reconnect=(0.01, 0.05),
+                       on_connected=lambda event: connected.set()) as client:
+        scripted_server.accept()
+        assert client.state == vornmt.ConnectionState.CONNECTED
+        got = []
+
+        def restart_once():
+            scripted_server.send(frame_message(0))
+            port = scripted_server.port
+            scripted_server.close()  # the server goes away: listener and connection
+            scripted_server.listener = socket.create_server(("127.0.0.1", port))
+            scripted_server.accept()  # the library comes back on its own
+            assert connected.wait(DEADLINE)
+            assert client.state == vornmt.ConnectionState.CONNECTED
+            scripted_server.send(frame_message(1), frame_message(2))
+            scripted_server.connection.close()
+            scripted_server.connection = None
+
+        reader = threading.Thread(target=lambda: got.extend(read(client, restart_once, timeout=None)), daemon=True)
+        reader.start()
+        # With reconnection, the stream goes on across losses: it ends at close() only.
+        wait_until(lambda: len(got) or client.state == vornmt.ConnectionState.RECONNECTING and
+                   scripted_server.connection is None, "the second loss")
+        client.close()
+        reader.join(DEADLINE)
+        assert not reader.is_alive()
+    assert got == [vornmt.Frame(0, 0, ()), vornmt.ServerLost(), vornmt.Connected(), vornmt.Frame(1, 0, ()),
+                   vornmt.Frame(2, 0, ()), vornmt.ServerLost()]
 
 
 @pytest.mark.parametrize("asynchronous", [False, True])
@@ -255,14 +335,14 @@ def test_the_end_of_a_connection_ends_every_reader(scripted_server, asynchronous
     def read(name):
         if asynchronous:
             async def collect():
-                events = client.aevents()
-                begun.wait()
-                return [event async for event in events]
+                async with client.aevents() as events:
+                    begun.wait()
+                    return [event async for event in events]
             results[name] = asyncio.run(collect())
         else:
-            events = client.events()
-            begun.wait()
-            results[name] = list(events)
+            with client.events() as events:
+                begun.wait()
+                results[name] = list(events)
 
     with vornmt.Client("127.0.0.1", scripted_server.port) as client:
         scripted_server.accept()
@@ -294,11 +374,12 @@ def test_aevents_in_an_asyncio_program(simulator_factory):
 
         gestures = []
         with vornmt.Client("127.0.0.1", simulator.port) as client:
-            client.subscribe()
             ticking = asyncio.create_task(ticker())
-            async for event in client.aevents(timeout=DEADLINE):
-                if isinstance(event, vornmt.Gesture):
-                    gestures.append(event.name)
+            async with client.aevents(timeout=DEADLINE) as events:
+                client.subscribe()
+                async for event in events:
+                    if isinstance(event, vornmt.Gesture):
+                        gestures.append(event.name)
             # Nothing comes after the end: a waiting aevents() leaves the loop to the ticker.
             before = len(ticks)
             assert [e async for e in client.aevents(timeout=0.2)] == []  # ended by its timeout
@@ -335,18 +416,6 @@ def test_gesture_names():
     assert vornmt.gesture_name(2) == ""
     with pytest.raises(ValueError):
         vornmt.gesture_name(65536)
-
-
-def test_a_full_queue_marks_the_gap():
-    queue = _EventQueue(2)
-    for value in range(5):
-        queue.put(vornmt.Resolution(value, value))
-    queue.put(vornmt.Resolution(9, 9))  # still full: counted with the others
-    taken = [queue.get(0), queue.get(0)]
-    queue.put(vornmt.Resolution(10, 10))
-    taken += [queue.get(0), queue.get(0), queue.get(0)]
-    assert taken == [vornmt.Resolution(0, 0), vornmt.Resolution(1, 1), vornmt.Dropped(4),
-                     vornmt.Resolution(10, 10), None]
 
 
 def test_a_missing_library_names_where_it_looked():

@@ -5,12 +5,16 @@
         client.subscribe()
         for event in client.events(timeout=5.0):
             print(event)
+
+The event model, shared with the C# binding, is docs/events.md.
 """
 
-from .client import Client, gesture_name
-from .events import DeviceInfo, Dropped, ErrorReport, Event, Frame, Gesture, Point, Resolution, ServerLost
-from .status import (ERR_BAD_MESSAGE, ERR_CALLBACK_EXCEPTION, ERR_IN_CALLBACK, ERR_NONE, ERR_OLD_SERVER,
-                     LibraryNotFoundError, VornMTError, describe)
+from .client import AsyncEventReader, Client, EventReader
+from .events import (Connected, DeviceInfo, ErrorReport, Event, Frame, Gesture, Point, Resolution, ServerLost,
+                     gesture_name)
+from .native import LibraryNotFoundError
+from .status import (ERR_BAD_MESSAGE, ERR_CALLBACK_EXCEPTION, ERR_IN_CALLBACK, ERR_NO_EVENT, ERR_NONE,
+                     ERR_NOT_YET_CONNECTED, ERR_OLD_SERVER, ConnectionState, VornMTError, describe)
 
 try:
     from ._version import __version__  # written by scripts/package-python from the library's header
@@ -18,8 +22,9 @@ except ImportError:  # a source checkout, not installed
     __version__ = "0+source"
 
 __all__ = [
-    "Client", "gesture_name",
-    "DeviceInfo", "Dropped", "ErrorReport", "Event", "Frame", "Gesture", "Point", "Resolution", "ServerLost",
-    "ERR_BAD_MESSAGE", "ERR_CALLBACK_EXCEPTION", "ERR_IN_CALLBACK", "ERR_NONE", "ERR_OLD_SERVER",
-    "LibraryNotFoundError", "VornMTError", "describe",
+    "AsyncEventReader", "Client", "EventReader", "gesture_name",
+    "Connected", "DeviceInfo", "ErrorReport", "Event", "Frame", "Gesture", "Point", "Resolution", "ServerLost",
+    "ERR_BAD_MESSAGE", "ERR_CALLBACK_EXCEPTION", "ERR_IN_CALLBACK", "ERR_NO_EVENT", "ERR_NONE",
+    "ERR_NOT_YET_CONNECTED", "ERR_OLD_SERVER", "ConnectionState", "LibraryNotFoundError", "VornMTError",
+    "describe",
 ]

@@ -14,7 +14,6 @@ import os
 import sys
 from typing import List, Optional
 
-from .status import LibraryNotFoundError
 
 MAX_FRAME_POINTS = 100
 MAX_GESTURE_PARAMS = 6
@@ -94,6 +93,20 @@ DeviceInfoCallback = _FUNCTYPE(None, ctypes.POINTER(TouchDeviceInfo), ctypes.c_v
 ResolutionCallback = _FUNCTYPE(None, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p)
 ServerBreakCallback = _FUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)
 ErrorCallback = _FUNCTYPE(None, ctypes.c_int32, ctypes.c_void_p)
+ConnectedCallback = _FUNCTYPE(None, ctypes.c_void_p, ctypes.c_void_p)
+
+# TouchEvent.kind
+EVENT_FRAME = 1
+EVENT_GESTURE = 2
+EVENT_DEVICE_INFO = 3
+EVENT_RESOLUTION = 4
+EVENT_SERVER_BREAK = 5
+EVENT_ERROR = 6
+EVENT_CONNECTED = 7
+
+
+class LibraryNotFoundError(OSError):
+    """The VornMTClient shared library could not be loaded from any of the places tried."""
 
 
 def _candidates() -> List[str]:
@@ -118,6 +131,9 @@ def _declare(library: ctypes.CDLL) -> None:
         "SetOnServerBreak": (c_void_p, [ServerBreakCallback, c_void_p]),
         "SetOnReceiveError": (c_void_p, [ErrorCallback, c_void_p]),
         "SetOnGetDeviceInfo": (c_void_p, [DeviceInfoCallback, c_void_p]),
+        "SetOnConnected": (c_void_p, [ConnectedCallback, c_void_p]),
+        "SetAutoReconnect": (c_int32, [c_int32, c_int32]),
+        "GetConnectionState": (c_int32, []),
         # Declared as a reference in the header: its address at the boundary.
         "SendRequest": (c_int32, [ctypes.POINTER(TouchClientRequest)]),
         "SendThreshold": (c_int32, [c_int32]),
@@ -126,20 +142,15 @@ def _declare(library: ctypes.CDLL) -> None:
         # The library's constant texts; ctypes copies them and frees nothing.
         "GetGestureName": (ctypes.c_char_p, [ctypes.POINTER(TouchGesture)]),
         "GetStatusText": (ctypes.c_char_p, [c_int32]),
+        "OpenEventQueue": (c_int32, [c_int32]),
+        "CloseEventQueue": (c_int32, []),
+        "WaitEvent": (c_int32, [ctypes.POINTER(TouchEvent), c_int32]),
+        "GetEventWaitHandle": (ctypes.c_ssize_t, []),  # intptr_t
     }
     for name, (result, arguments) in signatures.items():
-        try:
-            function = getattr(library, name)
-        except AttributeError:
-            if name in _OPTIONAL:
-                continue
-            raise
+        function = getattr(library, name)
         function.restype = result
         function.argtypes = arguments
-
-
-# Functions a library of an older 1.x version lacks; the binding does without them.
-_OPTIONAL = {"GetStatusText"}
 
 
 _library: Optional[ctypes.CDLL] = None
