@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "VornMTClient.h"
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 
