@@ -9,6 +9,7 @@
 
 #include "bench_messages.h"
 #include "platform/send_all.h"
+#include "platform/server_sockets.h"
 #include "platform/sockets.h"
 
 namespace platform = vornmt::platform;

@@ -30,15 +30,16 @@
 
 #include "bench_messages.h"
 #include "platform/send_all.h"
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
-#include "platform/stage_clock.h"
+#include "instrumentation/stage_clock.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace platform = vornmt::platform;
-using platform::Stage;
+using instrumentation::Stage;
 
 constexpr int kLatencyFrames = 2000;
 constexpr auto kLatencyInterval = std::chrono::milliseconds(5);  // 200 frames/s
@@ -143,7 +144,7 @@ void RecordLatencyFrame(int32_t sequence, int32_t, int32_t, const Vorn_SDK_Multi
     if (sequence >= 0 && sequence < kLatencyFrames) {
         StageRecord& record = run->records[static_cast<std::size_t>(sequence)];
         record.delivered = Nanos(Clock::now());
-        for (int s = 0; s < static_cast<int>(Stage::kCount); ++s) record.stages[s] = platform::StageTime(static_cast<Stage>(s));
+        for (int s = 0; s < static_cast<int>(Stage::kCount); ++s) record.stages[s] = instrumentation::StageTime(static_cast<Stage>(s));
     }
     run->count.fetch_add(1, std::memory_order_release);
 }
@@ -238,7 +239,7 @@ void MeasureLatency(Server& server) {
                     queued_p.p99 - floor_p.p99);
     }
 
-    if (!platform::kStageTimestamps) {
+    if (!instrumentation::kStageTimestamps) {
         std::printf("  (stages: build with -DVORNMT_STAGE_TIMESTAMPS=ON, or run scripts/bench-latency)\n");
         return;
     }
@@ -255,11 +256,8 @@ void MeasureLatency(Server& server) {
         {"framing", static_cast<int>(Stage::kRead), static_cast<int>(Stage::kFramed)},
         {"queue append and notify", static_cast<int>(Stage::kFramed), static_cast<int>(Stage::kQueued)},
         {"dispatch thread wakes", static_cast<int>(Stage::kQueued), static_cast<int>(Stage::kWoke)},
-        {"nesting pre-scan", static_cast<int>(Stage::kWoke), static_cast<int>(Stage::kScanned)},
-        {"TinyXML parse", static_cast<int>(Stage::kScanned), static_cast<int>(Stage::kParsed)},
-        {"value conversion", static_cast<int>(Stage::kParsed), static_cast<int>(Stage::kConverted)},
-        {"document teardown", static_cast<int>(Stage::kConverted), static_cast<int>(Stage::kTornDown)},
-        {"decode", static_cast<int>(Stage::kTornDown), static_cast<int>(Stage::kDecoded)},
+        {"read (pre-scan, TinyXML, values)", static_cast<int>(Stage::kWoke), static_cast<int>(Stage::kParsed)},
+        {"decode", static_cast<int>(Stage::kParsed), static_cast<int>(Stage::kDecoded)},
         {"deliver (callback called)", static_cast<int>(Stage::kDecoded), kCallback},
     };
     std::printf("  stages (each frame's own marks):\n");
@@ -440,7 +438,7 @@ void MeasureIdleAndDisconnect(Server& server) {
 
 int main() {
     std::printf("loopback benchmark: %u hardware threads, stage timestamps %s\n", std::thread::hardware_concurrency(),
-                platform::kStageTimestamps ? "on" : "off");
+                instrumentation::kStageTimestamps ? "on" : "off");
     Server server;
     MeasureLatency(server);
     CompareThroughput(server, 10);

@@ -39,6 +39,7 @@
 #include "bench_messages.h"
 #include "client/callback_registry.h"
 #include "platform/send_all.h"
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "transport/limits.h"

@@ -6,13 +6,14 @@
 cmake_minimum_required(VERSION 3.24)
 
 set(allowed_platform platform)
+set(allowed_instrumentation instrumentation)
 set(allowed_message message platform)
-set(allowed_transport transport message platform)
+set(allowed_transport transport message platform instrumentation)
 set(allowed_requests requests message platform)
 set(allowed_client client transport requests message platform)
 
 set(problems "")
-foreach(layer platform message transport requests client)
+foreach(layer platform instrumentation message transport requests client)
   file(GLOB_RECURSE files "${SOURCE_DIR}/${layer}/*.h" "${SOURCE_DIR}/${layer}/*.cpp")
   foreach(file IN LISTS files)
     file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[a-z_]+/")

@@ -54,7 +54,7 @@ extern "C" int VORNMT_FUZZ_ENTRY(const std::uint8_t* data, std::size_t size) {
         registry.SetPointFrame(OnFrame, nullptr);
         registry.SetGesture(OnGesture, nullptr);
         registry.SetDeviceInfo(OnInfo, nullptr);
-        registry.ExchangeResolution({OnResolution, nullptr});
+        registry.EndResolutionQuery(registry.BeginResolutionQuery({OnResolution, nullptr}), true);
         registry.SetError(OnError, nullptr);
         return true;
     }();

@@ -73,6 +73,8 @@
 #define VORNMT_VERSION_MAJOR 1
 #define VORNMT_VERSION_MINOR 0
 #define VORNMT_VERSION_PATCH 0
+/* The same as one number, the form GetLibraryVersion returns. */
+#define VORNMT_VERSION (VORNMT_VERSION_MAJOR * 10000 + VORNMT_VERSION_MINOR * 100 + VORNMT_VERSION_PATCH)
 
 #include <stddef.h>
 #include <stdint.h>
@@ -631,6 +633,12 @@ VORNMT_API intptr_t VORNMT_CALL GetEventWaitHandle(void);
  * constant and valid while the library is loaded. Any thread. */
 VORNMT_API const char* VORNMT_CALL GetGestureName(const Vorn_SDK_MultiTouch::TouchGesture* gesture);
 
+/* The name of a bare gesture code, the same text GetGestureName gives for a
+ * gesture holding that code ("TG_DOWN" for TG_DOWN); the empty text for a
+ * code without a name. Never null; the text is constant and valid while the
+ * library is loaded. Any thread, callbacks included. */
+VORNMT_API const char* VORNMT_CALL GetGestureNameOfCode(uint16_t code);
+
 /* ---- Status texts ---------------------------------------------------- */
 
 /* A short English text for a status any function of this header returns or
@@ -641,6 +649,16 @@ VORNMT_API const char* VORNMT_CALL GetGestureName(const Vorn_SDK_MultiTouch::Tou
  * start). Never null; the text is constant, has no newline and is valid
  * while the library is loaded. Any thread, callbacks included. */
 VORNMT_API const char* VORNMT_CALL GetStatusText(int32_t status);
+
+/* ---- Version --------------------------------------------------------- */
+
+/* The version of the library actually loaded, as one number:
+ * major * 10000 + minor * 100 + patch (10203 for 1.2.3), the form of
+ * VORNMT_VERSION. An application or a binding compares it with the version
+ * it was written for instead of probing for functions; a different major
+ * version is a library it cannot use. Never fails; any thread, callbacks
+ * included, and before any connection. */
+VORNMT_API int32_t VORNMT_CALL GetLibraryVersion(void);
 
 } /* extern "C" */
 

@@ -72,19 +72,6 @@ mt::ConnectedCallback CallbackRegistry::SetConnected(mt::ConnectedCallback callb
     return Exchange(connected_, callback, user_data);
 }
 
-ResolutionTarget CallbackRegistry::ExchangeResolution(ResolutionTarget target) {
-    ResolutionTarget previous{nullptr, nullptr};
-    {
-        platform::LockGuard pair(resolution_.pair_lock);
-        previous = {resolution_.callback, resolution_.user_data};
-        resolution_.callback = target.callback;
-        resolution_.user_data = target.user_data;
-        resolution_queries_->Reset();
-    }
-    if (callbacks_running == 0) platform::LockGuard wait_for_running_call(resolution_.call_lock);
-    return previous;
-}
-
 std::uint64_t CallbackRegistry::BeginResolutionQuery(ResolutionTarget target) {
     std::uint64_t ticket = 0;
     {

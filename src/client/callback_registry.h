@@ -52,7 +52,6 @@ public:
     mt::ConnectedCallback SetConnected(mt::ConnectedCallback callback, void* user_data);
     // The resolution slot is filled by the resolution query; like a setter,
     // outside a callback it returns once a running call of the old pair ended.
-    ResolutionTarget ExchangeResolution(ResolutionTarget target) override;
     std::uint64_t BeginResolutionQuery(ResolutionTarget target) override;
     void EndResolutionQuery(std::uint64_t ticket, bool sent) override;
 

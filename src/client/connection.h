@@ -73,15 +73,6 @@ public:
     // connection.
     const requests::OutboundSocket& outbound() const { return outbound_; }
 
-    // The connected socket, or kInvalidSocket when there is none or a stop
-    // was asked for (a disconnect from a callback leaves the handle to be
-    // released later). For tests; requests go through outbound().
-    platform::SocketHandle socket() const {
-        return stop_.load() ? platform::kInvalidSocket : socket_.load();
-    }
-    // Application thread only.
-    bool has_worker_threads() const { return receive_thread_.running() || dispatch_thread_.running(); }
-
     // The receive thread's side of reconnection.
     bool ConnectionLost() override;
     bool Reconnect() override;

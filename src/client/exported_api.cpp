@@ -110,6 +110,13 @@ VORNMT_API const char* VORNMT_CALL GetGestureName(const mt::TouchGesture* gestur
     return vornmt::client::GestureName(gesture);
 }
 
+VORNMT_API const char* VORNMT_CALL GetGestureNameOfCode(uint16_t code) {
+    return vornmt::client::GestureNameOfCode(code);
+}
+
 VORNMT_API const char* VORNMT_CALL GetStatusText(int32_t status) { return vornmt::client::StatusText(status); }
+
+// The figure this library was built with, whatever header the caller saw.
+VORNMT_API int32_t VORNMT_CALL GetLibraryVersion(void) { return VORNMT_VERSION; }
 
 }  // extern "C"

@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "message/nesting_scan.h"
-#include "platform/stage_clock.h"
 
 namespace vornmt::message {
 
@@ -43,7 +42,6 @@ bool ParseInvoke(const std::string& text, InvokeMessage& message) {
     if (depth == kNestingRefused || depth > kMaxMessageDepth) {
         return false;
     }
-    platform::MarkStage(platform::Stage::kScanned);
 
     TiXmlDocument document;
     // Row and column tracking is never read; tab size 0 turns it off without
@@ -53,7 +51,6 @@ bool ParseInvoke(const std::string& text, InvokeMessage& message) {
     if (document.Error()) {
         return false;
     }
-    platform::MarkStage(platform::Stage::kParsed);
     const TiXmlElement* invoke = document.FirstChildElement("invoke");
     if (invoke == nullptr) {
         return false;
@@ -87,7 +84,6 @@ bool ParseInvoke(const std::string& text, InvokeMessage& message) {
                                  std::make_move_iterator(values.end()));
     }
     message.name = std::move(parsed_name);
-    platform::MarkStage(platform::Stage::kConverted);
     return true;
 }
 

@@ -33,22 +33,6 @@ double ToReal(const Value& value) {
     return boost::get<double>(AsVariant(value));
 }
 
-std::string ToString(const Value& value) { return boost::get<std::string>(AsVariant(value)); }
-
-ValueArray ToArray(const Value& value) {
-    if (KindOf(value) == ValueKind::Null) {
-        return {};
-    }
-    return boost::get<ValueArray>(AsVariant(value));
-}
-
-ValueObject ToObject(const Value& value) {
-    if (KindOf(value) == ValueKind::Null) {
-        return {};
-    }
-    return boost::get<ValueObject>(AsVariant(value));
-}
-
 const ValueArray* AsArray(const Value& value) { return boost::get<ValueArray>(&AsVariant(value)); }
 
 const ValueObject* AsObject(const Value& value) { return boost::get<ValueObject>(&AsVariant(value)); }

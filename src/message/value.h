@@ -65,16 +65,10 @@ ValueKind KindOf(const Value& value);
 int ToInteger(const Value& value);
 // Real as is; Integer converted. Any other kind throws boost::bad_get.
 double ToReal(const Value& value);
-// A copy of a String. Any other kind throws boost::bad_get.
-std::string ToString(const Value& value);
-// A copy of an Array; Null gives an empty array. Any other kind throws boost::bad_get.
-ValueArray ToArray(const Value& value);
-// A copy of an Object; Null gives an empty object. Any other kind throws boost::bad_get.
-ValueObject ToObject(const Value& value);
 
-// Non-copying views for code that walks large trees. They return nullptr for
-// every other kind, Null included (unlike ToArray and ToObject, which accept
-// Null), so callers that take Null as "empty" must check for it themselves.
+// Views of an Array or an Object, without copying. They return nullptr for
+// every other kind, Null included, so callers that take Null as "empty" must
+// check for it themselves.
 // The pointer stays valid while `value` is neither changed nor destroyed.
 const ValueArray* AsArray(const Value& value);
 const ValueObject* AsObject(const Value& value);

@@ -208,14 +208,4 @@ Value ValueFromXmlAtLevel(const TiXmlNode& node, int level) {
     return Value();
 }
 
-Value ValueFromXml(const TiXmlNode& node) {
-    int level = 1;
-    for (const TiXmlNode* parent = node.Parent(); parent != nullptr; parent = parent->Parent()) {
-        if (parent->ToElement() != nullptr) {
-            ++level;
-        }
-    }
-    return ValueFromXmlAtLevel(node, level);
-}
-
 }  // namespace vornmt::message

@@ -55,14 +55,10 @@ void AppendValueXml(std::string& out, const Value& value);
 //            no child); the first property of a repeated id stays; children
 //            without id are skipped; the child element's name does not matter
 //   anything else  Null
-// The nesting of the reader stays within kMaxMessageDepth, counting the
-// node's level in its document (its element ancestors plus one): a node below
-// that level reads as Null, and an array or object whose values would lie
-// below it reads as empty.
-Value ValueFromXml(const TiXmlNode& node);
-
-// ValueFromXml for a node whose level in its document the caller already
-// knows (the invoke element is level 1), which saves walking its ancestors.
+// The nesting of the reader stays within kMaxMessageDepth, counting `level`,
+// the node's level in its document (its element ancestors plus one; the
+// invoke element is level 1): a node below that level reads as Null, and an
+// array or object whose values would lie below it reads as empty.
 Value ValueFromXmlAtLevel(const TiXmlNode& node, int level);
 
 }  // namespace vornmt::message

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "platform/sockets.h"
 
@@ -54,13 +53,5 @@ WaitResult WaitWritable(SocketHandle socket, SocketWakeup& wakeup, int timeout_m
 // Waits until the wake-up is signalled (kWoken) or `timeout_ms` passes
 // (kTimedOut); a sleep that a stop request ends at once.
 WaitResult WaitForWakeup(SocketWakeup& wakeup, int timeout_ms, int* error);
-
-// Waits on many sockets at once, for a server that keeps idle connections
-// off its serving threads: kReadable once any of `sockets` has data (or an
-// end of stream or an error to report), with (*readable)[i] telling which;
-// kWoken when the wake-up is signalled; kTimedOut after `timeout_ms` (-1: no
-// time-out). On kFailed *error holds the number.
-WaitResult WaitAnyReadable(const std::vector<SocketHandle>& sockets, std::vector<bool>* readable,
-                           SocketWakeup& wakeup, int timeout_ms, int* error);
 
 }  // namespace vornmt::platform

@@ -108,26 +108,4 @@ WaitResult WaitForWakeup(SocketWakeup& wakeup, int timeout_ms, int* error) {
     }
 }
 
-WaitResult WaitAnyReadable(const std::vector<SocketHandle>& sockets, std::vector<bool>* readable,
-                           SocketWakeup& wakeup, int timeout_ms, int* error) {
-    std::vector<pollfd> watched;
-    watched.reserve(sockets.size() + 1);
-    watched.push_back({static_cast<int>(wakeup.watch_handle()), POLLIN, 0});
-    for (SocketHandle socket : sockets) watched.push_back({static_cast<int>(socket), POLLIN, 0});
-    for (;;) {
-        int ready = ::poll(watched.data(), watched.size(), timeout_ms);
-        if (ready < 0) {
-            if (errno == EINTR) continue;
-            *error = ToWinsockError(errno);
-            return WaitResult::kFailed;
-        }
-        if (ready == 0) return WaitResult::kTimedOut;
-        if (watched[0].revents != 0) return WaitResult::kWoken;
-        // Data, an end, a hang-up or an invalid handle: the next read tells.
-        readable->assign(sockets.size(), false);
-        for (std::size_t i = 0; i < sockets.size(); ++i) (*readable)[i] = watched[i + 1].revents != 0;
-        return WaitResult::kReadable;
-    }
-}
-
 }  // namespace vornmt::platform

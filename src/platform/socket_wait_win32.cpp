@@ -1,8 +1,3 @@
-// WSAPoll needs the Windows Vista API level at least.
-#if !defined(_WIN32_WINNT) || _WIN32_WINNT < 0x0600
-#undef _WIN32_WINNT
-#define _WIN32_WINNT 0x0600
-#endif
 #include <winsock2.h>
 
 #include "platform/socket_wait.h"
@@ -136,30 +131,6 @@ WaitResult WaitForWakeup(SocketWakeup& wakeup, int timeout_ms, int* error) {
         if (code == WSAEINTR) continue;
         *error = code;
         return WaitResult::kFailed;
-    }
-}
-
-// WSAPoll rather than select: an fd_set holds only FD_SETSIZE (64) sockets.
-WaitResult WaitAnyReadable(const std::vector<SocketHandle>& sockets, std::vector<bool>* readable,
-                           SocketWakeup& wakeup, int timeout_ms, int* error) {
-    std::vector<WSAPOLLFD> watched;
-    watched.reserve(sockets.size() + 1);
-    watched.push_back({Native(wakeup.watch_handle()), POLLRDNORM, 0});
-    for (SocketHandle socket : sockets) watched.push_back({static_cast<SOCKET>(socket), POLLRDNORM, 0});
-    for (;;) {
-        int ready = ::WSAPoll(watched.data(), static_cast<ULONG>(watched.size()), timeout_ms);
-        if (ready == SOCKET_ERROR) {
-            int code = ::WSAGetLastError();
-            if (code == WSAEINTR) continue;
-            *error = code;
-            return WaitResult::kFailed;
-        }
-        if (ready == 0) return WaitResult::kTimedOut;
-        if (watched[0].revents != 0) return WaitResult::kWoken;
-        // Data, an end, a hang-up or an invalid handle: the next read tells.
-        readable->assign(sockets.size(), false);
-        for (std::size_t i = 0; i < sockets.size(); ++i) (*readable)[i] = watched[i + 1].revents != 0;
-        return WaitResult::kReadable;
     }
 }
 

@@ -66,14 +66,4 @@ void SetNonBlocking(SocketHandle socket);
 void ShutdownSocket(SocketHandle socket);
 void CloseSocket(SocketHandle socket);
 
-// Server side, for the test server and the simulator: a listening socket on
-// 127.0.0.1 (port 0 picks a free one). Returns kInvalidSocket on failure.
-SocketHandle ListenLoopback(std::uint16_t port, std::uint16_t* bound_port, int* error);
-// Blocks until a client connects; kInvalidSocket (and *error) on failure.
-SocketHandle AcceptClient(SocketHandle listener, int* error);
-// Makes the next CloseSocket send a reset instead of an orderly close.
-void SetResetOnClose(SocketHandle socket);
-// Disables Nagle's algorithm, for the low-latency server side.
-void SetNoDelay(SocketHandle socket);
-
 }  // namespace vornmt::platform

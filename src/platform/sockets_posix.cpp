@@ -2,7 +2,6 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -120,51 +119,6 @@ void CloseSocket(SocketHandle socket) {
     OwnedDescriptorsGuard guard;
     ForgetOwned_locked(Fd(socket));
     ::close(Fd(socket));
-}
-
-SocketHandle ListenLoopback(std::uint16_t port, std::uint16_t* bound_port, int* error) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        *error = LastError();
-        return kInvalidSocket;
-    }
-    int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        *error = LastError();
-        ::close(fd);
-        return kInvalidSocket;
-    }
-    if (bound_port) *bound_port = ntohs(address.sin_port);
-    return static_cast<SocketHandle>(fd);
-}
-
-SocketHandle AcceptClient(SocketHandle listener, int* error) {
-    for (;;) {
-        int fd = ::accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) return static_cast<SocketHandle>(fd);
-        if (errno == EINTR || errno == ECONNABORTED) continue;
-        *error = LastError();
-        return kInvalidSocket;
-    }
-}
-
-void SetResetOnClose(SocketHandle socket) {
-    linger option{};
-    option.l_onoff = 1;
-    option.l_linger = 0;
-    ::setsockopt(Fd(socket), SOL_SOCKET, SO_LINGER, &option, sizeof option);
-}
-
-void SetNoDelay(SocketHandle socket) {
-    int on = 1;
-    ::setsockopt(Fd(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
 
 }  // namespace vornmt::platform

@@ -21,9 +21,6 @@ public:
     bool running() const { return native_ != nullptr; }
     // Waits without time-out for the thread to end and releases its handle.
     void Join();
-    // Releases the handle without waiting, for a process that is exiting and
-    // whose threads the system has already ended.
-    void Abandon();
     // Drops the handle without touching the thread: in a forked child the
     // handle names a thread of the parent, which no call here may reach.
     void Forget();

@@ -71,14 +71,6 @@ void WorkerThread::Join() {
     native_ = nullptr;
 }
 
-void WorkerThread::Abandon() {
-    if (native_ == nullptr) return;
-    auto* thread = static_cast<pthread_t*>(native_);
-    pthread_detach(*thread);
-    delete thread;
-    native_ = nullptr;
-}
-
 // Not deleted: a parent's thread may have been between deleting the handle
 // and clearing the pointer at the fork. Kept reachable, so leak checkers do
 // not count it.

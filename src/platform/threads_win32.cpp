@@ -49,13 +49,12 @@ void WorkerThread::Join() {
     native_ = nullptr;
 }
 
-void WorkerThread::Abandon() {
+// Windows has no fork; a handle is always this process's own, released
+// without touching the thread.
+void WorkerThread::Forget() {
     if (native_ == nullptr) return;
     ::CloseHandle(native_);
     native_ = nullptr;
 }
-
-// Windows has no fork; a handle is always this process's own.
-void WorkerThread::Forget() { Abandon(); }
 
 }  // namespace vornmt::platform

@@ -31,9 +31,6 @@ public:
     static constexpr int kSettingCount = 3;
 
     OutboundSocket() = default;
-    // A fixed blocking socket that nobody detaches (tests, tools); sends on
-    // it wait for room without a cancel wake-up.
-    explicit OutboundSocket(platform::SocketHandle socket) : socket_(socket), accepting_(true) {}
     OutboundSocket(const OutboundSocket&) = delete;
     OutboundSocket& operator=(const OutboundSocket&) = delete;
 

@@ -21,11 +21,9 @@ public:
     // ticket. May throw bad_alloc before anything changes.
     std::uint64_t Begin(ResolutionTarget target, ResolutionTarget current);
     // The query's send ended (`sent` or failed). Returns true and the pair
-    // the slot must hold now, or false when the ticket was forgotten by
-    // Reset (the slot then stays as it is).
+    // the slot must hold now, or false for a ticket this ledger never gave
+    // (a forked child's new ledger); the slot then stays as it is.
     bool End(std::uint64_t ticket, bool sent, ResolutionTarget* slot);
-    // The slot was set directly: queries still in flight no longer decide it.
-    void Reset() { pending_.clear(); }
 
 private:
     ResolutionTarget settled_{nullptr, nullptr};  // the pair before the pending queries

@@ -16,8 +16,6 @@ struct ResolutionTarget {
 
 class ResolutionSlot {
 public:
-    // Stores `target` and returns the pair it replaced.
-    virtual ResolutionTarget ExchangeResolution(ResolutionTarget target) = 0;
     // A query is about to send: stores its pair; returns its ticket.
     virtual std::uint64_t BeginResolutionQuery(ResolutionTarget target) = 0;
     // The query's send ended; after a failure the slot holds what it would

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/stage_clock.h"
+#include "instrumentation/stage_clock.h"
 #include "platform/thread_cancellation.h"
 #include "transport/message_framer.h"
 #include "transport/route_message.h"
@@ -37,7 +37,7 @@ void RunDispatchThread(void* raw_context) {
     // Goes on across the connections the receive thread opens again.
     while (!context.stop.load()) {
         if (!context.queue.WaitAndTake(context.stop, &text)) break;
-        platform::MarkStage(platform::Stage::kWoke);
+        instrumentation::MarkStage(instrumentation::Stage::kWoke);
         RoutingScope routing(context.queue);
         bool out_of_memory = false;
         // Only an error callback that throws leaves an exception here; the

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/stage_clock.h"
+#include "instrumentation/stage_clock.h"
 #include "platform/thread_cancellation.h"
 #include "transport/message_framer.h"
 #include "transport/worker_threads.h"
@@ -55,9 +55,9 @@ int ReceiveUntilEnd(WorkerContext& context) {
             case platform::WaitResult::kReadable:
                 break;
         }
-        if (framer.carry_over_size() == 0) platform::MarkStage(platform::Stage::kReadable);
+        if (framer.carry_over_size() == 0) instrumentation::MarkStage(instrumentation::Stage::kReadable);
         long received = platform::Receive(context.socket.load(), buffer, sizeof buffer, &error);
-        platform::MarkStage(platform::Stage::kRead);
+        instrumentation::MarkStage(instrumentation::Stage::kRead);
         if (context.stop.load()) return -1;  // a shutdown by the teardown is no server break
         if (received == 0) return 0;
         if (received < 0 && error == platform::kWsaWouldBlock) continue;  // the socket is non-blocking
@@ -65,9 +65,9 @@ int ReceiveUntilEnd(WorkerContext& context) {
         // An oversized text leaves a marker in the batch, which the dispatch
         // thread reports in stream order.
         framer.Feed(buffer, static_cast<std::size_t>(received), batch);
-        platform::MarkStage(platform::Stage::kFramed);
+        instrumentation::MarkStage(instrumentation::Stage::kFramed);
         context.queue.Append(batch);
-        platform::MarkStage(platform::Stage::kQueued);
+        instrumentation::MarkStage(instrumentation::Stage::kQueued);
     }
     return -1;
 }

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/stage_clock.h"
+#include "instrumentation/stage_clock.h"
 
 namespace vornmt::transport {
 namespace {
@@ -64,7 +64,7 @@ InboundEvent DecodeFrame(const message::ValueArray& arguments, PointBuffer& poin
     }
     event.kind = InboundEvent::Kind::kFrame;
     event.point_count = static_cast<int>(count);
-    platform::MarkStage(platform::Stage::kDecoded);
+    instrumentation::MarkStage(instrumentation::Stage::kDecoded);
     return event;
 }
 
@@ -162,7 +162,7 @@ void DeliverEvent(const InboundEvent& event, const PointBuffer& points, EventSin
 
 InboundEvent DecodeMessage(const std::string& text, PointBuffer& points, message::InvokeMessage& parsed) {
     if (!message::ParseInvoke(text, parsed)) return EventOf(InboundEvent::Kind::kBadMessage);
-    platform::MarkStage(platform::Stage::kTornDown);
+    instrumentation::MarkStage(instrumentation::Stage::kParsed);
     try {
         return DecodeArguments(parsed, points);
     } catch (const boost::bad_get&) {

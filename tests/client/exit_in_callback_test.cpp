@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/send_all.h"
+#include "platform/server_sockets.h"
 #include "platform/sockets.h"
 
 namespace {

@@ -49,6 +49,15 @@ TEST(GestureNames, EveryNamedCode) {
     }
 }
 
+// The bare code gives the same text as a gesture holding it, for every code.
+TEST(GestureNames, NameOfCodeIsTheGesturesName) {
+    for (unsigned code = 0; code <= 0xFFFF; ++code) {
+        const char* name = GetGestureNameOfCode(static_cast<uint16_t>(code));
+        ASSERT_NE(name, nullptr) << code;
+        ASSERT_EQ(std::string(name), NameOf(code)) << code;
+    }
+}
+
 // Each of the header's gesture codes is named after itself: a constant with a
 // wrong number gives another name.
 TEST(GestureNames, HeaderCodesNameThemselves) {

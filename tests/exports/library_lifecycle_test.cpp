@@ -1,4 +1,5 @@
-// Loads the shared library the way an application does, connects it to a
+// Loads the shared library the way an application does, checks its
+// version, connects it to a
 // loopback listener, and leaves it in one of two ways that only the real
 // library (not the static core the other suites link) goes through:
 //   library_lifecycle LIBRARY exit    returns from main while connected: the
@@ -19,6 +20,7 @@
 #include <cstring>
 
 #include "VornMTClient.h"
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 
@@ -33,6 +35,7 @@ namespace {
 using ConnectServerFunction = int32_t(VORNMT_CALL*)(const char*, int32_t);
 using DisconnectServerFunction = int32_t(VORNMT_CALL*)();
 using SendThresholdFunction = int32_t(VORNMT_CALL*)(int32_t);
+using GetLibraryVersionFunction = int32_t(VORNMT_CALL*)();
 
 // The late calls' entry points, found once the library is loaded.
 DisconnectServerFunction late_disconnect = nullptr;
@@ -85,6 +88,9 @@ int main(int argc, char** argv) {
 
     Library library = Load(argv[1]);
     if (library == nullptr) return Fail("cannot load the library");
+    // What a binding checks first: the loaded library's own version.
+    auto version = reinterpret_cast<GetLibraryVersionFunction>(Find(library, "GetLibraryVersion"));
+    if (version == nullptr || version() != VORNMT_VERSION) return Fail("GetLibraryVersion is not the header's version");
     auto connect = reinterpret_cast<ConnectServerFunction>(Find(library, "ConnectServer"));
     auto disconnect = reinterpret_cast<DisconnectServerFunction>(Find(library, "DisconnectServer"));
     if (connect == nullptr || disconnect == nullptr) return Fail("ConnectServer or DisconnectServer not exported");

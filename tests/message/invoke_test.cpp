@@ -86,7 +86,10 @@ TEST(Invoke, AcceptsNestingUpToTheBoundAndNoFurther) {
     ASSERT_TRUE(ParseInvoke(at_bound, message));
     Value innermost = message.arguments.at(0);
     for (int i = 0; i < 30; ++i) {
-        innermost = ToArray(innermost).at(0);
+        const ValueArray* array = AsArray(innermost);
+        ASSERT_NE(array, nullptr);
+        Value inner = array->at(0);
+        innermost = inner;
     }
     EXPECT_EQ(innermost, Value(ValueArray{}));
     EXPECT_FALSE(ParseInvoke(past_bound, message));

@@ -18,7 +18,7 @@ Value Read(const std::string& xml) {
     document.Parse(xml.c_str());
     EXPECT_FALSE(document.Error()) << xml;
     const TiXmlElement* root = document.RootElement();
-    return root != nullptr ? ValueFromXml(*root) : Value("<no root>");
+    return root != nullptr ? ValueFromXmlAtLevel(*root, 1) : Value("<no root>");
 }
 
 // Sends a value through a whole message, as the server would get it back.
@@ -164,7 +164,7 @@ TEST(ValueXml, ReaderStopsAtTheNestingBound) {
     document.Parse(xml.c_str());
     ASSERT_FALSE(document.Error());
 
-    Value value = ValueFromXml(*document.RootElement());
+    Value value = ValueFromXmlAtLevel(*document.RootElement(), 1);
     int arrays = 0;
     const TiXmlNode* node = document.RootElement();
     for (const ValueArray* array = AsArray(value); array != nullptr;
@@ -174,12 +174,11 @@ TEST(ValueXml, ReaderStopsAtTheNestingBound) {
     }
     EXPECT_EQ(arrays, 32);  // levels 1, 3, ..., 63; the last one empty
 
-    // Read from an inner node, its level comes from its ancestors; `node` is
-    // now the array at level 65.
+    // Read from an inner node at its level; `node` is now the array at level 65.
     const TiXmlNode* level63 = node->Parent()->Parent();
-    EXPECT_EQ(ValueFromXml(*level63->Parent()->Parent()), Value(ValueArray{ValueArray{}}));
-    EXPECT_EQ(ValueFromXml(*level63), Value(ValueArray{}));
-    EXPECT_EQ(ValueFromXml(*node), Value());
+    EXPECT_EQ(ValueFromXmlAtLevel(*level63->Parent()->Parent(), 61), Value(ValueArray{ValueArray{}}));
+    EXPECT_EQ(ValueFromXmlAtLevel(*level63, 63), Value(ValueArray{}));
+    EXPECT_EQ(ValueFromXmlAtLevel(*node, 65), Value());
 }
 
 }  // namespace

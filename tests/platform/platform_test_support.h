@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/server_sockets.h"
 #include "platform/sockets.h"
 
 #if defined(_WIN32)

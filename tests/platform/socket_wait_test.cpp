@@ -2,6 +2,7 @@
 // stream and at once for a stop request, and time out otherwise.
 #include <atomic>
 
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 #include "platform/threads.h"
 #include "platform_test_support.h"

@@ -3,6 +3,7 @@
 // platform.
 #include <string>
 
+#include "platform/server_sockets.h"
 #include "platform_test_support.h"
 
 namespace vornmt::platform {

@@ -80,18 +80,6 @@ TEST(WorkerThreadTest, CanStartAgainAfterJoin) {
     }
 }
 
-TEST(WorkerThreadTest, AbandonLetsGoWithoutWaiting) {
-    // The thread outlives its owner; its state lives on the heap.
-    auto run = std::make_shared<GatedRun>();
-    WorkerThread thread;
-    ASSERT_EQ(thread.Start(RunUntilReleased, run.get()), 0);
-    thread.Abandon();
-    EXPECT_FALSE(thread.running());
-    EXPECT_FALSE(run->done.load()) << "Abandon must not wait for the thread";
-    run->release.store(true);
-    EXPECT_TRUE(testing::WaitUntil([&] { return run->done.load(); }));
-}
-
 #if defined(_WIN32)
 TEST(WorkerThreadTest, RunsAtTimeCriticalPriority) {
     GatedRun run;

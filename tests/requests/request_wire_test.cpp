@@ -23,7 +23,8 @@ const std::string kHead = "<invoke name='";
 const std::string kArgs = "' returntype=\"xml\"><arguments>";
 const std::string kTail = "</arguments></invoke>";
 
-// A client socket connected straight to the scripted server.
+// A client socket connected straight to the scripted server, attached the
+// way the connection attaches it: non-blocking, with a cancel wake-up.
 class Wire : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -31,8 +32,14 @@ protected:
         socket = platform::OpenTcpSocket(&error);
         ASSERT_EQ(platform::ConnectIpv4(socket, "127.0.0.1", server.port()), 0);
         ASSERT_TRUE(server.Accept());
+        ASSERT_EQ(cancel.Open(), 0);
+        platform::SetNonBlocking(socket);
+        outbound.Attach(socket, &cancel);
     }
-    void TearDown() override { platform::CloseSocket(socket); }
+    void TearDown() override {
+        outbound.Detach();
+        platform::CloseSocket(socket);
+    }
 
     std::string Received() {
         std::string text;
@@ -52,12 +59,14 @@ protected:
 
     testing::TestServer server;
     platform::SocketHandle socket = platform::kInvalidSocket;
+    platform::SocketWakeup cancel;
+    OutboundSocket outbound;
 };
 
 TEST_F(Wire, SubscriptionRequests) {
     mt::TouchClientRequest request{};
     request.type = 1;
-    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
+    ASSERT_EQ(SendRequest(outbound, request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{00000000-0000-0000-0000-000000000000}", "", "1"));
 
     const unsigned char bytes[16] = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
@@ -65,20 +74,20 @@ TEST_F(Wire, SubscriptionRequests) {
     std::memcpy(&request.app_key_id, bytes, sizeof bytes);
     request.type = static_cast<int32_t>(0x80000000u);
     std::memset(request.param, 'p', 127);
-    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
+    ASSERT_EQ(SendRequest(outbound, request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{00112233-4455-6677-8899-aabbccddeeff}", std::string(127, 'p'), "-2147483648"));
 
     std::memset(&request.app_key_id, 0xff, sizeof request.app_key_id);
     request.type = 0;
     std::strcpy(request.param, "a<b&c>\"d\"");
-    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
+    ASSERT_EQ(SendRequest(outbound, request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{ffffffff-ffff-ffff-ffff-ffffffffffff}", "a&lt;b&amp;c&gt;\"d\"", "0"));
 }
 
 TEST_F(Wire, ParamWithoutNulIsSentAsItsWholeField) {
     mt::TouchClientRequest request{};
     std::memset(request.param, 'z', sizeof request.param);
-    ASSERT_EQ(SendRequest(OutboundSocket(socket), request), 0);
+    ASSERT_EQ(SendRequest(outbound, request), 0);
     EXPECT_EQ(Received(), ExpectedRequest("{00000000-0000-0000-0000-000000000000}", std::string(128, 'z'), "0"));
 }
 
@@ -91,9 +100,9 @@ TEST_F(Wire, KeyGroupsKeepLeadingZeros) {
 }
 
 TEST_F(Wire, SettingsAndQuery) {
-    ASSERT_EQ(SendThreshold(OutboundSocket(socket), -25), 0);
-    ASSERT_EQ(SetRawDataResolution(OutboundSocket(socket), 0, 0), 0);
-    ASSERT_EQ(OutboundSocket(socket).Send(BuildResolutionQuery()), 0);
+    ASSERT_EQ(SendThreshold(outbound, -25), 0);
+    ASSERT_EQ(SetRawDataResolution(outbound, 0, 0), 0);
+    ASSERT_EQ(outbound.Send(BuildResolutionQuery()), 0);
     EXPECT_EQ(Received(), kHead + "send_threshold" + kArgs +
                               "<object><property id=\"move_threshold\"><number>-25</number></property></object>" + kTail);
     EXPECT_EQ(Received(), kHead + "set_rawdata_resolution" + kArgs +
@@ -108,31 +117,24 @@ TEST_F(Wire, NoConnectionSendsNothing) {
     EXPECT_EQ(SendRequest(OutboundSocket(), request), 10057);
     EXPECT_EQ(SendThreshold(OutboundSocket(), 1), 10057);
     EXPECT_EQ(SetRawDataResolution(OutboundSocket(), 1, 2), 10057);
-    EXPECT_EQ(OutboundSocket(platform::kInvalidSocket).Send("x"), 10057);
+    EXPECT_EQ(OutboundSocket().Send("x"), 10057);
 }
 
 TEST_F(Wire, SendToAClosedPeerFailsWithAnErrorNumber) {
     server.ResetClient();
     int result = 0;
     // The first sends may still be accepted locally; the reset surfaces soon.
-    for (int i = 0; i < 100 && result == 0; ++i) result = SendThreshold(OutboundSocket(socket), i);
+    for (int i = 0; i < 100 && result == 0; ++i) result = SendThreshold(outbound, i);
     EXPECT_GE(result, 10000);
 }
 
-// Several threads share one OutboundSocket, attached the way the connection
-// attaches it: non-blocking, with a cancel wake-up. The messages are far
+// Several threads share one OutboundSocket. The messages are far
 // larger than the socket buffers and the server reads a few KiB at a time,
 // so nearly every send is partial; without the send lock the parts of
 // different threads' messages would land between each other.
 TEST_F(Wire, MessagesFromSeveralThreadsNeverInterleave) {
     constexpr int kThreads = 4;
     constexpr int kPerThread = 16;
-    platform::SocketWakeup cancel;
-    ASSERT_EQ(cancel.Open(), 0);
-    platform::SetNonBlocking(socket);
-    OutboundSocket outbound;
-    outbound.Attach(socket, &cancel);
-
     std::vector<std::string> texts;
     for (int t = 0; t < kThreads; ++t) texts.emplace_back(256 * 1024, static_cast<char>('a' + t));
     std::atomic<int> failed_sends{0};
@@ -157,7 +159,6 @@ TEST_F(Wire, MessagesFromSeveralThreadsNeverInterleave) {
     // Ends the sends still waiting for room after a failure, so the threads end.
     cancel.Signal();
     for (std::thread& thread : senders) thread.join();
-    outbound.Detach();
     EXPECT_EQ(received, std::vector<int>(kThreads, kPerThread));
     EXPECT_EQ(failed_sends.load(), 0);
 }

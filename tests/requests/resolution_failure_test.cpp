@@ -15,6 +15,7 @@
 #include "client/library_state.h"
 #include "requests/resolution_ledger.h"
 #include "support/event_log.h"
+#include "support/resolution_pair.h"
 #include "support/test_server.h"
 #include "support/wait_until.h"
 
@@ -68,7 +69,7 @@ TEST(ResolutionFailure, QueriesThatFailDuringADisconnectAreNeverAnswered) {
     EXPECT_EQ(failed.size(), 0u) << "a failed query's callback was answered";
     EXPECT_EQ(kept.size(), 1u) << "the pair stored before the failed queries is gone";
     DisconnectServer();
-    vornmt::client::Library().registry.ExchangeResolution({nullptr, nullptr});
+    vornmt::testing::StoreResolutionPair(vornmt::client::Library().registry, {nullptr, nullptr});
     SetOnReceiveError(nullptr, nullptr);
 }
 

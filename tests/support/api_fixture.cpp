@@ -5,6 +5,7 @@
 #include <string>
 
 #include "client/library_state.h"
+#include "support/resolution_pair.h"
 
 namespace vornmt::testing {
 namespace {
@@ -26,7 +27,7 @@ void ResetCallbacks() {
     SetOnGetDeviceInfo(nullptr, nullptr);
     SetOnConnected(nullptr, nullptr);
     // Only a query fills the resolution slot, and a query needs a connection.
-    client::Library().registry.ExchangeResolution({nullptr, nullptr});
+    StoreResolutionPair(client::Library().registry, {nullptr, nullptr});
 }
 
 void ApiTest::SetUp() {

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "platform/send_all.h"
+#include "platform/server_sockets.h"
 
 namespace vornmt::testing {
 namespace {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "support/framed_peer.h"

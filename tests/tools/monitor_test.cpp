@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/recording.h"
+#include "platform/server_sockets.h"
 #include "platform/sockets.h"
 #include "simulator/simulator_server.h"
 

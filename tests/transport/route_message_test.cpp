@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "client/callback_registry.h"
+#include "support/resolution_pair.h"
 #include "support/test_server.h"
 #include "transport/route_message.h"
 
@@ -38,7 +39,7 @@ protected:
         registry.SetGesture(OnGesture, &gesture_tag);
         registry.SetDeviceInfo(OnInfo, &info_tag);
         registry.SetError(OnError, &error_tag);
-        registry.ExchangeResolution({OnResolution, &resolution_tag});
+        testing::StoreResolutionPair(registry, {OnResolution, &resolution_tag});
         current = this;
     }
 

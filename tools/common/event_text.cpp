@@ -54,10 +54,7 @@ std::string FrameLine(const WireFrame& frame) {
 }
 
 const char* GestureName(int code) {
-    if (code < 0 || code > 0xFFFF) return "";
-    mt::TouchGesture record{};
-    record.code = static_cast<uint16_t>(code);
-    return GetGestureName(&record);
+    return code < 0 || code > 0xFFFF ? "" : GetGestureNameOfCode(static_cast<uint16_t>(code));
 }
 
 std::string GestureLine(const WireGesture& gesture) {

@@ -2,7 +2,7 @@
 // prints, statuses with their numbers, and any text with its control
 // characters escaped. The monitor, the view and the simulator's log print
 // through these; files for machines (recordings, the view's JSON) keep the
-// bytes as they came. Uses the public header's GetGestureName and
+// bytes as they came. Uses the public header's GetGestureNameOfCode and
 // GetStatusText, so a program that links this links the library too.
 #pragma once
 
@@ -23,8 +23,8 @@ WireFrame FrameOf(int32_t value_0, int32_t value_1, int32_t count, const Vorn_SD
 WireGesture GestureOf(const Vorn_SDK_MultiTouch::TouchGesture& gesture);
 WireInformation InformationOf(const Vorn_SDK_MultiTouch::TouchDeviceInfo& info);
 
-// GetGestureName of the code: "TG_CLICK" for 8, empty for a code without a
-// name.
+// GetGestureNameOfCode of the code: "TG_CLICK" for 8, empty for a code
+// without a name or outside 0 to 65535.
 const char* GestureName(int code);
 
 // One line per record, without the line break (docs/simulator.md shows them):

@@ -1,6 +1,6 @@
 // vornmt-plot: draws a recording of vornmt-monitor --record as an SVG
 // picture (trails per point id, gestures, a time axis and a legend).
-// Gesture names come from the library's GetGestureName.
+// Gesture names come from the library's GetGestureNameOfCode.
 #include <VornMTClient.h>
 
 #include <cstdio>
@@ -26,10 +26,7 @@ const char kUsage[] =
     "Exit status: 0 written, 1 the recording cannot be read or the picture not written, 2 bad usage.\n";
 
 std::string GestureName(int code) {
-    Vorn_SDK_MultiTouch::TouchGesture gesture{};
-    gesture.code = static_cast<uint16_t>(code);
-    const char* name = code >= 0 && code <= 0xFFFF ? GetGestureName(&gesture) : nullptr;
-    return name ? name : "";
+    return code >= 0 && code <= 0xFFFF ? GetGestureNameOfCode(static_cast<uint16_t>(code)) : "";
 }
 
 int Usage(const std::string& message) {

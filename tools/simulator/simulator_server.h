@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 #include "platform/sockets.h"
 #include "simulator/client_session.h"

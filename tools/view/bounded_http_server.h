@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/server_sockets.h"
 #include "platform/socket_wait.h"
 
 namespace vornmt::tools::view {

@@ -46,7 +46,7 @@ public:
 
     // ---- Touch side: any thread --------------------------------------------
     void PublishFrame(int value_0, int value_1, const std::vector<WirePoint>& points);
-    // `name` as GetGestureName gives it (empty for an unnamed code).
+    // `name` as GetGestureNameOfCode gives it (empty for an unnamed code).
     void PublishGesture(int code, const std::string& name, const std::vector<double>& params);
     void PublishInformation(const WireInformation& information);
     void PublishResolution(int x, int y);

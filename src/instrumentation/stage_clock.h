@@ -6,7 +6,8 @@
 // One slot per stage, last write wins: the benchmark sends one message at a
 // time, so all slots belong to the message in flight. The receive thread
 // writes the first four, the dispatch thread the rest; the queue's lock
-// orders them before the callback that reads them.
+// orders them before the callback that reads them. Only the transport marks
+// stages: the reading of a text (pre-scan, TinyXML, values) is one stage.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 #include <chrono>
 #endif
 
-namespace vornmt::platform {
+namespace vornmt::instrumentation {
 
 enum class Stage {
     kReadable,   // receive thread: the socket became readable for a new message
@@ -24,10 +25,7 @@ enum class Stage {
     kFramed,     // receive thread: the framer cut the text
     kQueued,     // receive thread: the text is queued and the dispatch thread notified
     kWoke,       // dispatch thread: took the text from the queue
-    kScanned,    // dispatch thread: nesting pre-scan done
-    kParsed,     // dispatch thread: TinyXML parsed the document
-    kConverted,  // dispatch thread: arguments converted into Values
-    kTornDown,   // dispatch thread: the document is destroyed
+    kParsed,     // dispatch thread: the text is read into Values, its document destroyed
     kDecoded,    // dispatch thread: the record is filled, the callback is next
     kCount
 };
@@ -57,4 +55,4 @@ inline void MarkStage(Stage) {}
 inline std::int64_t StageTime(Stage) { return 0; }
 #endif
 
-}  // namespace vornmt::platform
+}  // namespace vornmt::instrumentation
