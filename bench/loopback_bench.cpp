@@ -39,6 +39,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace platform = vornmt::platform;
+namespace instrumentation = vornmt::instrumentation;
 using instrumentation::Stage;
 
 constexpr int kLatencyFrames = 2000;
@@ -144,7 +145,9 @@ void RecordLatencyFrame(int32_t sequence, int32_t, int32_t, const Vorn_SDK_Multi
     if (sequence >= 0 && sequence < kLatencyFrames) {
         StageRecord& record = run->records[static_cast<std::size_t>(sequence)];
         record.delivered = Nanos(Clock::now());
-        for (int s = 0; s < static_cast<int>(Stage::kCount); ++s) record.stages[s] = instrumentation::StageTime(static_cast<Stage>(s));
+        for (int s = 0; s < static_cast<int>(Stage::kCount); ++s) {
+            record.stages[s] = instrumentation::StageTime(static_cast<Stage>(s));
+        }
     }
     run->count.fetch_add(1, std::memory_order_release);
 }
