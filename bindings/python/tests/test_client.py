@@ -173,9 +173,15 @@ def test_close_while_frames_flow_stops_the_handlers(simulator_factory):
     closed.set()
     assert late == []
     # Closing from inside a handler, on the library's thread, ends the connection too.
-    inner = vornmt.Client("127.0.0.1", simulator.port, on_frame=lambda event: inner.close())
+    inner_closed = threading.Event()  # set once a handler's close() has returned
+
+    def close_inner(event):
+        inner.close()
+        inner_closed.set()
+
+    inner = vornmt.Client("127.0.0.1", simulator.port, on_frame=close_inner)
     inner.subscribe()
-    wait_until(lambda: inner._closed, "close from a handler")
+    assert inner_closed.wait(10), "close from a handler"
     with vornmt.Client("127.0.0.1", simulator.port):
         pass  # a new Client opens once the other one is closed
 
