@@ -14,53 +14,36 @@
 #include <string>
 
 #include "common/event_text.h"
+#include "common/options.h"
 #include "common/reconnection.h"
 #include "common/recording.h"
 #include "common/stop_signal.h"
-#include "common/text_parsing.h"
 
 namespace {
 
 using namespace Vorn_SDK_MultiTouch;
+using vornmt::tools::CommandLine;
+using vornmt::tools::kAboveZero;
+using vornmt::tools::SetFlag;
+using vornmt::tools::TakeInteger;
+using vornmt::tools::TakeReal;
+using vornmt::tools::TakeSize;
+using vornmt::tools::TakeText;
+using vornmt::tools::kExitDone;
+using vornmt::tools::kExitFailed;
 using vornmt::tools::RecordedEvent;
 using vornmt::tools::StatusWithNumber;
 using Clock = std::chrono::steady_clock;
 
-
-// Exit statuses.
-constexpr int kExitDone = 0;        // the count or the time was reached, or Ctrl-C
-constexpr int kExitFailed = 1;      // a request failed, the recording failed, no server (--no-reconnect)
-constexpr int kExitUsage = 2;
+// Beyond the shared statuses: kExitDone when the count or the time was
+// reached, or Ctrl-C; kExitFailed when a request or the recording failed, or
+// there was no server (--no-reconnect).
 constexpr int kExitServerGone = 3;  // the server closed or reset the connection (--no-reconnect)
-
-const char kUsage[] =
-    "usage: vornmt-monitor [options]\n"
-    "Connects to a touch server, subscribes, and prints what arrives, one line per event.\n"
-    "Waits for a server that is not there yet and reconnects after a loss, trying after\n"
-    "0.1 s, then twice as long each time up to 2 s.\n"
-    "\n"
-    "  --address A             server address, dotted IPv4 (default 127.0.0.1)\n"
-    "  --port N                server port (default 7100)\n"
-    "  --count N               stop after N events (frames, gestures, information, ...)\n"
-    "  --seconds S             stop after S seconds\n"
-    "  --record FILE           also write the events to FILE, for vornmt-sim --replay FILE\n"
-    "  --type N                the request's type (default 1)\n"
-    "  --param TEXT            the request's param text (default empty)\n"
-    "  --threshold N           also send a movement threshold\n"
-    "  --raw-resolution WxH    also send the resolution of the raw data wanted\n"
-    "  --no-frames             do not print frame lines (they are still counted and recorded)\n"
-    "  --quiet                 print only the closing summary\n"
-    "  --no-reconnect          end when there is no server or it goes away, instead of waiting\n"
-    "  --help                  this text\n"
-    "\n"
-    "Exit status: 0 done (count, time or Ctrl-C), 1 a failed request, an address that is not\n"
-    "dotted IPv4 or, with --no-reconnect, no server, 2 bad usage, 3 the server went away\n"
-    "(with --no-reconnect).\n";
 
 struct Options {
     std::string address = "127.0.0.1";
     int port = vornmt::tools::kDefaultServerPort;
-    long long count = 0;  // 0: no limit
+    int count = 0;        // 0: no limit
     double seconds = 0;   // 0: no limit
     std::string record;
     int type = 1;
@@ -198,69 +181,51 @@ void OnConnected(void*, void*) {
     GetServerResolution(OnResolution, nullptr);
 }
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "vornmt-monitor: %s\n\n%s", message.c_str(), kUsage);
-    return kExitUsage;
-}
-
-// Returns -1 when the options are fine, otherwise the exit status.
-int ParseOptions(int argc, char** argv, Options* options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (option == "--help" || option == "-h") {
-            std::printf("%s", kUsage);
-            return kExitDone;
-        } else if (option == "--address") {
-            const char* text = value();
-            if (!text) return UsageError("--address needs a dotted IPv4 address");
-            options->address = text;
-        } else if (option == "--port") {
-            if (!vornmt::tools::ParseIntegerOption(value(), 1, 65535, &options->port)) return UsageError("--port needs 1 to 65535");
-        } else if (option == "--count") {
-            int count = 0;
-            if (!vornmt::tools::ParseIntegerOption(value(), 1, INT_MAX, &count)) return UsageError("--count needs 1 or more");
-            options->count = count;
-        } else if (option == "--seconds") {
-            const char* text = value();
-            if (!text || !vornmt::tools::ParseReal(text, &options->seconds) || options->seconds <= 0 ||
-                options->seconds > 1e7) {
-                return UsageError("--seconds needs a number above 0");
-            }
-        } else if (option == "--record") {
-            const char* text = value();
-            if (!text) return UsageError("--record needs a file name");
-            options->record = text;
-        } else if (option == "--type") {
-            if (!vornmt::tools::ParseIntegerOption(value(), INT_MIN, INT_MAX, &options->type)) return UsageError("--type needs a whole number");
-        } else if (option == "--param") {
-            const char* text = value();
-            if (!text || std::strlen(text) >= static_cast<std::size_t>(REQUEST_PARAM_SIZE)) {
-                return UsageError("--param needs a text of at most " + std::to_string(REQUEST_PARAM_SIZE - 1) +
-                                  " bytes");
-            }
-            options->param = text;
-        } else if (option == "--threshold") {
-            options->send_threshold = true;
-            if (!vornmt::tools::ParseIntegerOption(value(), INT_MIN, INT_MAX, &options->threshold)) {
-                return UsageError("--threshold needs a whole number");
-            }
-        } else if (option == "--raw-resolution") {
-            options->send_raw_resolution = true;
-            if (!vornmt::tools::ParseSizeOption(value(), INT_MIN, INT_MAX, &options->raw_x, &options->raw_y)) {
-                return UsageError("--raw-resolution needs WIDTHxHEIGHT, e.g. 1920x1080");
-            }
-        } else if (option == "--no-frames") {
-            options->print_frames = false;
-        } else if (option == "--quiet") {
-            options->quiet = true;
-        } else if (option == "--no-reconnect") {
-            options->reconnect = false;
-        } else {
-            return UsageError("unknown option '" + option + "'");
-        }
-    }
-    return -1;
+// The command line, read into *options.
+CommandLine OptionTable(Options* o) {
+    auto param = [o](const char* text) {
+        if (std::strlen(text) >= static_cast<std::size_t>(REQUEST_PARAM_SIZE)) return false;
+        o->param = text;
+        return true;
+    };
+    auto threshold = [o, take = TakeInteger(INT_MIN, INT_MAX, &o->threshold)](const char* text) {
+        return o->send_threshold = take(text);
+    };
+    auto raw_resolution = [o, take = TakeSize(INT_MIN, INT_MAX, &o->raw_x, &o->raw_y)](
+                              const char* text) { return o->send_raw_resolution = take(text); };
+    return CommandLine{
+        "vornmt-monitor",
+        "[options]",
+        "Connects to a touch server, subscribes, and prints what arrives, one line per event.\n"
+        "Waits for a server that is not there yet and reconnects after a loss, trying after\n"
+        "0.1 s, then twice as long each time up to 2 s.\n",
+        {
+            {"--address", "A", "server address, dotted IPv4 (default 127.0.0.1)", "needs a dotted IPv4 address",
+             TakeText(&o->address)},
+            {"--port", "N", "server port (default 7100)", "needs 1 to 65535", TakeInteger(1, 65535, &o->port)},
+            {"--count", "N", "stop after N events (frames, gestures, information, ...)", "needs 1 or more",
+             TakeInteger(1, INT_MAX, &o->count)},
+            {"--seconds", "S", "stop after S seconds", "needs a number above 0",
+             TakeReal(kAboveZero, 1e7, &o->seconds)},
+            {"--record", "FILE", "also write the events to FILE, for vornmt-sim --replay FILE", "needs a file name",
+             TakeText(&o->record)},
+            {"--type", "N", "the request's type (default 1)", "needs a whole number",
+             TakeInteger(INT_MIN, INT_MAX, &o->type)},
+            {"--param", "TEXT", "the request's param text (default empty)",
+             "needs a text of at most " + std::to_string(REQUEST_PARAM_SIZE - 1) + " bytes", param},
+            {"--threshold", "N", "also send a movement threshold", "needs a whole number", threshold},
+            {"--raw-resolution", "WxH", "also send the resolution of the raw data wanted",
+             "needs WIDTHxHEIGHT, e.g. 1920x1080", raw_resolution},
+            {"--no-frames", "", "do not print frame lines (they are still counted and recorded)", "",
+             SetFlag(&o->print_frames, false)},
+            {"--quiet", "", "print only the closing summary", "", SetFlag(&o->quiet)},
+            {"--no-reconnect", "", "end when there is no server or it goes away, instead of waiting", "",
+             SetFlag(&o->reconnect, false)},
+        },
+        "Exit status: 0 done (count, time or Ctrl-C), 1 a failed request, an address that is not\n"
+        "dotted IPv4 or, with --no-reconnect, no server, 2 bad usage, 3 the server went away\n"
+        "(with --no-reconnect).\n",
+        nullptr};
 }
 
 int FailedRequest(const char* what, int status) {
@@ -272,8 +237,8 @@ int FailedRequest(const char* what, int status) {
 int Run(int argc, char** argv) {
     static Monitor state;
     monitor = &state;
-    int parsed = ParseOptions(argc, argv, &state.options);
-    if (parsed >= 0) return parsed;
+    int exit_status = kExitDone;
+    if (!vornmt::tools::ReadCommandLine(OptionTable(&state.options), argc, argv, &exit_status)) return exit_status;
     const Options& options = state.options;
 
     if (!options.record.empty()) {
@@ -330,7 +295,6 @@ int Run(int argc, char** argv) {
     TouchClientRequest request{};
     request.type = options.type;
     std::memcpy(request.param, options.param.c_str(), options.param.size() + 1);
-    int exit_status = kExitDone;
     if ((status = vornmt::tools::SendKeptSetting([&] { return SendRequest(request); })) != ERR_NONE) {
         exit_status = FailedRequest("SendRequest", status);
     } else if (connected && (status = GetServerResolution(OnResolution, nullptr)) != ERR_NONE &&

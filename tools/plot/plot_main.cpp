@@ -6,55 +6,46 @@
 #include <cstdio>
 #include <string>
 
+#include "common/options.h"
 #include "common/recording.h"
 #include "plot/recording_svg.h"
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-const char kUsage[] =
-    "usage: vornmt-plot RECORDING [--output FILE] [--title TEXT]\n"
-    "Draws a recording of vornmt-monitor --record as an SVG picture: the trail of every\n"
-    "point id, a mark where each gesture fired, a time axis and a legend.\n"
-    "\n"
-    "  --output FILE   where to write the picture (default: RECORDING.svg; - for standard output)\n"
-    "  --title TEXT    the picture's title (default: the recording's file name)\n"
-    "\n"
-    "Exit status: 0 written, 1 the recording cannot be read or the picture not written, 2 bad usage.\n";
+using vornmt::tools::kExitDone;
+using vornmt::tools::kExitFailed;
 
 std::string GestureName(int code) {
     return code >= 0 && code <= 0xFFFF ? GetGestureNameOfCode(static_cast<uint16_t>(code)) : "";
 }
 
-int Usage(const std::string& message) {
-    std::fprintf(stderr, "vornmt-plot: %s\n\n%s", message.c_str(), kUsage);
-    return kExitUsage;
+vornmt::tools::CommandLine OptionTable(std::string* input, std::string* output, std::string* title) {
+    return {"vornmt-plot",
+            "RECORDING [--output FILE] [--title TEXT]",
+            "Draws a recording of vornmt-monitor --record as an SVG picture: the trail of every\n"
+            "point id, a mark where each gesture fired, a time axis and a legend.\n",
+            {
+                {"--output", "FILE", "where to write the picture (default: RECORDING.svg; - for standard output)",
+                 "needs a value", vornmt::tools::TakeText(output)},
+                {"--title", "TEXT", "the picture's title (default: the recording's file name)", "needs a value",
+                 vornmt::tools::TakeText(title)},
+            },
+            "Exit status: 0 written, 1 the recording cannot be read or the picture not written, 2 bad usage.\n",
+            [input](const char* argument) {
+                if (!input->empty()) return std::string("one recording at a time");
+                *input = argument;
+                return std::string();
+            }};
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string input, output, title;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            std::printf("%s", kUsage);
-            return kExitDone;
-        } else if (option == "--output" || option == "--title") {
-            if (i + 1 >= argc) return Usage(option + " needs a value");
-            (option == "--output" ? output : title) = argv[++i];
-        } else if (!option.empty() && option[0] == '-' && option != "-") {
-            return Usage("unknown option '" + option + "'");
-        } else if (input.empty()) {
-            input = option;
-        } else {
-            return Usage("one recording at a time");
-        }
-    }
-    if (input.empty()) return Usage("which recording?");
+    const vornmt::tools::CommandLine command_line = OptionTable(&input, &output, &title);
+    int exit_status = kExitDone;
+    if (!vornmt::tools::ReadCommandLine(command_line, argc, argv, &exit_status)) return exit_status;
+    if (input.empty()) return vornmt::tools::UsageError(command_line, "which recording?");
     if (output.empty()) output = input + ".svg";
     if (title.empty()) title = input.substr(input.find_last_of("/\\") + 1);
 

@@ -7,14 +7,13 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "common/event_text.h"
+#include "common/options.h"
 #include "common/recording.h"
 #include "common/stop_signal.h"
-#include "common/text_parsing.h"
 #include "simulator/playback.h"
 #include "simulator/simulator_server.h"
 
@@ -24,32 +23,6 @@ namespace {
 constexpr int kDefaultRate = 100;
 // Each client holds a thread; more than this is a mistake, not a load.
 constexpr int kMostMaxClients = 1000;
-
-const char kUsage[] =
-    "usage: vornmt-sim [options]\n"
-    "A touch server for VornMTClient applications, on 127.0.0.1, with scripted touches.\n"
-    "\n"
-    "  --port N            TCP port (default 7100; 0 picks a free one)\n"
-    "  --scenario NAME     a built-in scenario (see --list) or a scenario file (default: tour)\n"
-    "  --replay FILE       replay a recording made by vornmt-monitor --record instead\n"
-    "  --rate N            frames per second of a scenario, 1 to 1000 (default 100)\n"
-    "  --loops N           passes of the stream per client, 0 for no end\n"
-    "                      (default: 0 for a scenario, 1 for a replay); then the\n"
-    "                      simulator closes that client's connection\n"
-    "  --speed X           play X times as fast, 0.01 to 100 (default 1)\n"
-    "  --duration SECONDS  stop after this many seconds\n"
-    "  --clients N         stop once N clients have been served to the end\n"
-    "  --max-clients N     serve at most N clients at once, 1 to 1000 (default 32);\n"
-    "                      one more is closed as it connects\n"
-    "  --stall-seconds S   drop a client that takes no bytes for S seconds while\n"
-    "                      frames wait for it, 0.1 to 3600 (default 10)\n"
-    "  --resolution WxH    what get_resolution answers (default 1920x1080)\n"
-    "  --list              list the built-in scenarios and exit\n"
-    "  --show NAME         print a built-in scenario in the file format and exit\n"
-    "  --quiet             print only where it listens, and errors\n"
-    "  --help              this text\n"
-    "\n"
-    "Streams start when a client sends its request (SendRequest). Ctrl-C stops.\n";
 
 struct Arguments {
     int port = kDefaultSimulatorPort;
@@ -67,12 +40,7 @@ struct Arguments {
     bool quiet = false;
 };
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "vornmt-sim: %s\n\n%s", message.c_str(), kUsage);
-    return 2;
-}
-
-void ListBuiltins() {
+bool ListBuiltins() {
     std::printf("Built-in scenarios (vornmt-sim --scenario NAME; --show NAME prints one):\n");
     for (const BuiltinScenario& builtin : BuiltinScenarios()) {
         std::printf("  %-11s %s\n", builtin.name.c_str(), builtin.description.c_str());
@@ -82,6 +50,7 @@ void ListBuiltins() {
         if (builtin.name == "tour") continue;
         std::printf("  %-11s %s\n", builtin.name.c_str(), builtin.expected_gestures.c_str());
     }
+    return true;
 }
 
 int MostFingersDown(const Scenario& scenario) {
@@ -142,76 +111,61 @@ bool PrepareSession(const Arguments& arguments, SessionSettings* session, std::s
     return true;
 }
 
+// The command line, read into *arguments.
+CommandLine OptionTable(Arguments* a) {
+    auto show = [](const char* name) {
+        const BuiltinScenario* builtin = FindBuiltinScenario(name);
+        if (builtin) std::printf("%s", builtin->text.c_str());
+        return builtin != nullptr;
+    };
+    auto resolution = [a, size = TakeSize(0, INT_MAX, &a->resolution.x, &a->resolution.y)](const char* text) {
+        return a->resolution_given = size(text);
+    };
+    return CommandLine{
+        "vornmt-sim",
+        "[options]",
+        "A touch server for VornMTClient applications, on 127.0.0.1, with scripted touches.\n",
+        {
+            {"--port", "N", "TCP port (default 7100; 0 picks a free one)", "needs 0 to 65535",
+             TakeInteger(0, 65535, &a->port)},
+            {"--scenario", "NAME", "a built-in scenario (see --list) or a scenario file (default: tour)",
+             "needs a name or a file", TakeText(&a->scenario)},
+            {"--replay", "FILE", "replay a recording made by vornmt-monitor --record instead",
+             "needs a recording file", TakeText(&a->replay)},
+            {"--rate", "N", "frames per second of a scenario, 1 to 1000 (default 100)",
+             "needs 1 to 1000 frames per second", TakeInteger(kMinFrameRate, kMaxFrameRate, &a->rate)},
+            {"--loops", "N",
+             "passes of the stream per client, 0 for no end\n(default: 0 for a scenario, 1 for a replay); then the\n"
+             "simulator closes that client's connection",
+             "needs 0 or more", TakeInteger(0, INT_MAX, &a->loops)},
+            {"--speed", "X", "play X times as fast, 0.01 to 100 (default 1)", "needs a factor from 0.01 to 100",
+             TakeReal(0.01, 100, &a->speed)},
+            {"--duration", "SECONDS", "stop after this many seconds", "needs a number of seconds above 0",
+             TakeReal(kAboveZero, 1e7, &a->duration_s)},
+            {"--clients", "N", "stop once N clients have been served to the end", "needs 1 or more",
+             TakeInteger(1, INT_MAX, &a->clients)},
+            {"--max-clients", "N",
+             "serve at most N clients at once, 1 to 1000 (default 32);\none more is closed as it connects",
+             "needs 1 to 1000", TakeInteger(1, kMostMaxClients, &a->max_clients)},
+            {"--stall-seconds", "S",
+             "drop a client that takes no bytes for S seconds while\nframes wait for it, 0.1 to 3600 (default 10)",
+             "needs a number of seconds from 0.1 to 3600", TakeReal(0.1, 3600, &a->stall_s)},
+            {"--resolution", "WxH", "what get_resolution answers (default 1920x1080)",
+             "needs WIDTHxHEIGHT, e.g. 1920x1080", resolution},
+            {"--list", "", "list the built-in scenarios and exit", "", [](const char*) { return ListBuiltins(); },
+             true},
+            {"--show", "NAME", "print a built-in scenario in the file format and exit",
+             "needs the name of a built-in scenario (see --list)", show, true},
+            {"--quiet", "", "print only where it listens, and errors", "", SetFlag(&a->quiet)},
+        },
+        "Streams start when a client sends its request (SendRequest). Ctrl-C stops.\n",
+        nullptr};
+}
+
 int Run(int argc, char** argv) {
     Arguments arguments;
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (option == "--help" || option == "-h") {
-            std::printf("%s", kUsage);
-            return 0;
-        } else if (option == "--list") {
-            ListBuiltins();
-            return 0;
-        } else if (option == "--quiet") {
-            arguments.quiet = true;
-        } else if (option == "--show") {
-            const char* name = value();
-            const BuiltinScenario* builtin = name ? FindBuiltinScenario(name) : nullptr;
-            if (!builtin) return UsageError("--show needs the name of a built-in scenario (see --list)");
-            std::printf("%s", builtin->text.c_str());
-            return 0;
-        } else if (option == "--port") {
-            const char* text = value();
-            if (!ParseIntegerOption(text, 0, 65535, &arguments.port)) return UsageError("--port needs 0 to 65535");
-        } else if (option == "--scenario") {
-            const char* text = value();
-            if (!text) return UsageError("--scenario needs a name or a file");
-            arguments.scenario = text;
-        } else if (option == "--replay") {
-            const char* text = value();
-            if (!text) return UsageError("--replay needs a recording file");
-            arguments.replay = text;
-        } else if (option == "--rate") {
-            const char* text = value();
-            if (!ParseIntegerOption(text, kMinFrameRate, kMaxFrameRate, &arguments.rate)) {
-                return UsageError("--rate needs 1 to 1000 frames per second");
-            }
-        } else if (option == "--loops") {
-            const char* text = value();
-            if (!ParseIntegerOption(text, 0, INT_MAX, &arguments.loops)) return UsageError("--loops needs 0 or more");
-        } else if (option == "--clients") {
-            const char* text = value();
-            if (!ParseIntegerOption(text, 1, INT_MAX, &arguments.clients)) return UsageError("--clients needs 1 or more");
-        } else if (option == "--max-clients") {
-            if (!ParseIntegerOption(value(), 1, kMostMaxClients, &arguments.max_clients)) {
-                return UsageError("--max-clients needs 1 to 1000");
-            }
-        } else if (option == "--stall-seconds") {
-            const char* text = value();
-            if (!text || !ParseReal(text, &arguments.stall_s) || arguments.stall_s < 0.1 || arguments.stall_s > 3600) {
-                return UsageError("--stall-seconds needs a number of seconds from 0.1 to 3600");
-            }
-        } else if (option == "--speed") {
-            const char* text = value();
-            if (!text || !ParseReal(text, &arguments.speed) || arguments.speed < 0.01 || arguments.speed > 100) {
-                return UsageError("--speed needs a factor from 0.01 to 100");
-            }
-        } else if (option == "--duration") {
-            const char* text = value();
-            if (!text || !ParseReal(text, &arguments.duration_s) || arguments.duration_s <= 0 ||
-                arguments.duration_s > 1e7) {
-                return UsageError("--duration needs a number of seconds above 0");
-            }
-        } else if (option == "--resolution") {
-            if (!ParseSizeOption(value(), 0, INT_MAX, &arguments.resolution.x, &arguments.resolution.y)) {
-                return UsageError("--resolution needs WIDTHxHEIGHT, e.g. 1920x1080");
-            }
-            arguments.resolution_given = true;
-        } else {
-            return UsageError("unknown option '" + option + "'");
-        }
-    }
+    int exit_status = kExitDone;
+    if (!ReadCommandLine(OptionTable(&arguments), argc, argv, &exit_status)) return exit_status;
 
     SimulatorOptions options;
     options.port = static_cast<std::uint16_t>(arguments.port);
@@ -223,7 +177,7 @@ int Run(int argc, char** argv) {
     std::string error;
     if (!PrepareSession(arguments, &options.session, &what, &error)) {
         std::fprintf(stderr, "vornmt-sim: %s\n", error.c_str());
-        return 1;
+        return kExitFailed;
     }
 
     const auto started = std::chrono::steady_clock::now();
@@ -244,7 +198,7 @@ int Run(int argc, char** argv) {
         RemoveStopHandler();
         std::fprintf(stderr, "vornmt-sim: cannot listen on 127.0.0.1:%d: %s\n", arguments.port,
                      StatusWithNumber(status).c_str());
-        return 1;
+        return kExitFailed;
     }
     const std::string loops =
         options.session.loops == 0 ? "no end" : std::to_string(options.session.loops) + " per client";
@@ -256,7 +210,7 @@ int Run(int argc, char** argv) {
     server.Stop();
     RemoveStopHandler();
     print("stopped after serving " + std::to_string(server.finished_clients()) + " client(s)");
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace

@@ -13,46 +13,31 @@
 #include <vector>
 
 #include "common/event_text.h"
+#include "common/options.h"
 #include "common/protocol.h"
 #include "common/reconnection.h"
 #include "common/stop_signal.h"
-#include "common/text_parsing.h"
 #include "view/event_hub.h"
 #include "view/view_server.h"
 
 namespace {
 
 using namespace Vorn_SDK_MultiTouch;
+using vornmt::tools::CommandLine;
+using vornmt::tools::kAboveZero;
+using vornmt::tools::kExitDone;
+using vornmt::tools::kExitFailed;
+using vornmt::tools::ReadCommandLine;
+using vornmt::tools::SetFlag;
+using vornmt::tools::TakeInteger;
+using vornmt::tools::TakeReal;
+using vornmt::tools::TakeText;
 using vornmt::tools::view::ConnectionReport;
 using vornmt::tools::view::ConnectionState;
 using vornmt::tools::view::EventHub;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kDefaultHttpPort = 7180;
-
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-const char kUsage[] =
-    "usage: vornmt-view [options]\n"
-    "Connects to a touch server, subscribes, and shows the touches live in a browser.\n"
-    "\n"
-    "  --address A        touch server address, dotted IPv4 (default 127.0.0.1)\n"
-    "  --port N           touch server port (default 7100)\n"
-    "  --http-port N      port of the page, 0 for a free one (default 7180)\n"
-    "  --bind A           address the page is served on (default 127.0.0.1: this machine only)\n"
-    "  --allow-host NAME  serve requests addressed to NAME too (a name of this machine); repeatable\n"
-    "  --seconds S        stop after S seconds\n"
-    "  --quiet            print only the address of the page and errors\n"
-    "  --no-reconnect     connect once: end when there is no server, show a loss until stopped\n"
-    "  --help             this text\n"
-    "\n"
-    "Waits for a server that is not there yet and reconnects after a loss, trying after 0.1 s,\n"
-    "then twice as long each time up to 2 s.\n"
-    "Open the printed address (http://127.0.0.1:7180/) in a browser. Exit status: 0 after\n"
-    "Ctrl-C or --seconds, 1 when the page cannot be served, the server address is not a\n"
-    "dotted IPv4 address or, with --no-reconnect, there is no server, 2 bad usage.\n";
 
 struct Options {
     std::string address = "127.0.0.1";
@@ -146,50 +131,37 @@ void OnConnected(void*, void*) {
     GetServerResolution(OnResolution, nullptr);
 }
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "vornmt-view: %s\n\n%s", message.c_str(), kUsage);
-    return kExitUsage;
-}
-
-bool PortOption(const char* text, int low, int* port) {
-    return vornmt::tools::ParseIntegerOption(text, low, 65535, port);
-}
-
-// Returns -1 when the options are fine, otherwise the exit status.
-int ParseOptions(int argc, char** argv, Options* options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-        if (option == "--help" || option == "-h") {
-            std::printf("%s", kUsage);
-            return kExitDone;
-        } else if (option == "--address" || option == "--bind") {
-            const char* text = value();
-            if (!text) return UsageError(option + " needs a dotted IPv4 address");
-            (option == "--address" ? options->address : options->bind) = text;
-        } else if (option == "--allow-host") {
-            const char* text = value();
-            if (!text || !*text) return UsageError("--allow-host needs a name");
-            options->allowed_hosts.push_back(text);
-        } else if (option == "--port") {
-            if (!PortOption(value(), 1, &options->port)) return UsageError("--port needs 1 to 65535");
-        } else if (option == "--http-port") {
-            if (!PortOption(value(), 0, &options->http_port)) return UsageError("--http-port needs 0 to 65535");
-        } else if (option == "--seconds") {
-            const char* text = value();
-            if (!text || !vornmt::tools::ParseReal(text, &options->seconds) || options->seconds <= 0 ||
-                options->seconds > 1e7) {
-                return UsageError("--seconds needs a number above 0");
-            }
-        } else if (option == "--quiet") {
-            options->quiet = true;
-        } else if (option == "--no-reconnect") {
-            options->reconnect = false;
-        } else {
-            return UsageError("unknown option '" + option + "'");
-        }
-    }
-    return -1;
+// The command line, read into *options.
+CommandLine OptionTable(Options* o) {
+    auto allow_host = [o](const char* name) {
+        if (*name) o->allowed_hosts.push_back(name);
+        return *name != '\0';
+    };
+    return CommandLine{
+        "vornmt-view",
+        "[options]",
+        "Connects to a touch server, subscribes, and shows the touches live in a browser.\n",
+        {
+            {"--address", "A", "touch server address, dotted IPv4 (default 127.0.0.1)",
+             "needs a dotted IPv4 address", TakeText(&o->address)},
+            {"--port", "N", "touch server port (default 7100)", "needs 1 to 65535", TakeInteger(1, 65535, &o->port)},
+            {"--http-port", "N", "port of the page, 0 for a free one (default 7180)", "needs 0 to 65535",
+             TakeInteger(0, 65535, &o->http_port)},
+            {"--bind", "A", "address the page is served on (default 127.0.0.1: this machine only)",
+             "needs a dotted IPv4 address", TakeText(&o->bind)},
+            {"--allow-host", "NAME", "serve requests addressed to NAME too (a name of this machine); repeatable",
+             "needs a name", allow_host},
+            {"--seconds", "S", "stop after S seconds", "needs a number above 0", TakeReal(kAboveZero, 1e7, &o->seconds)},
+            {"--quiet", "", "print only the address of the page and errors", "", SetFlag(&o->quiet)},
+            {"--no-reconnect", "", "connect once: end when there is no server, show a loss until stopped", "",
+             SetFlag(&o->reconnect, false)},
+        },
+        "Waits for a server that is not there yet and reconnects after a loss, trying after 0.1 s,\n"
+        "then twice as long each time up to 2 s.\n"
+        "Open the printed address (http://127.0.0.1:7180/) in a browser. Exit status: 0 after\n"
+        "Ctrl-C or --seconds, 1 when the page cannot be served, the server address is not a\n"
+        "dotted IPv4 address or, with --no-reconnect, there is no server, 2 bad usage.\n",
+        nullptr};
 }
 
 // Connects and subscribes; the library keeps the connection up (or, with
@@ -236,8 +208,8 @@ int Run(int argc, char** argv) {
     static View state;
     view = &state;
     Options options;
-    int parsed = ParseOptions(argc, argv, &options);
-    if (parsed >= 0) return parsed;
+    int exit_status = kExitDone;
+    if (!ReadCommandLine(OptionTable(&options), argc, argv, &exit_status)) return exit_status;
     state.server = options.address + ":" + std::to_string(options.port);
     state.quiet = options.quiet;
 
@@ -278,7 +250,7 @@ int Run(int argc, char** argv) {
         options.seconds > 0
             ? Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds))
             : Clock::now() + std::chrono::hours(24 * 365 * 10);
-    const int exit_status = Follow(options, deadline);
+    exit_status = Follow(options, deadline);
 
     server.Stop();
     vornmt::tools::RemoveStopHandler();
