@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/socket_wait.h"
@@ -20,6 +21,12 @@ SocketHandle AcceptClient(SocketHandle listener, int* error);
 void SetResetOnClose(SocketHandle socket);
 // Disables Nagle's algorithm, for the low-latency server side.
 void SetNoDelay(SocketHandle socket);
+
+// The numeric address ("127.0.0.1", "::1") and the port of a connected
+// socket's own end, or of its peer's; false (and nothing set) when the
+// system cannot tell or the address is neither IPv4 nor IPv6.
+bool LocalAddress(SocketHandle socket, std::string* address, int* port);
+bool PeerAddress(SocketHandle socket, std::string* address, int* port);
 
 // Waits on many sockets at once, for a server that keeps idle connections
 // off its serving threads: kReadable once any of `sockets` has data (or an

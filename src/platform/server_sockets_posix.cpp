@@ -1,3 +1,4 @@
+#include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -14,6 +15,23 @@ namespace {
 int Fd(SocketHandle socket) { return static_cast<int>(socket); }
 
 int LastError() { return ToWinsockError(errno); }
+
+bool AddressText(const sockaddr_storage& storage, std::string* address, int* port) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (storage.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(storage);
+        if (!::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text)) return false;
+        *port = ntohs(v4.sin_port);
+    } else if (storage.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(storage);
+        if (!::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text)) return false;
+        *port = ntohs(v6.sin6_port);
+    } else {
+        return false;
+    }
+    *address = text;
+    return true;
+}
 
 }  // namespace
 
@@ -60,6 +78,20 @@ void SetResetOnClose(SocketHandle socket) {
 void SetNoDelay(SocketHandle socket) {
     int on = 1;
     ::setsockopt(Fd(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+bool LocalAddress(SocketHandle socket, std::string* address, int* port) {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    return ::getsockname(Fd(socket), reinterpret_cast<sockaddr*>(&storage), &length) == 0 &&
+           AddressText(storage, address, port);
+}
+
+bool PeerAddress(SocketHandle socket, std::string* address, int* port) {
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    return ::getpeername(Fd(socket), reinterpret_cast<sockaddr*>(&storage), &length) == 0 &&
+           AddressText(storage, address, port);
 }
 
 WaitResult WaitAnyReadable(const std::vector<SocketHandle>& sockets, std::vector<bool>* readable,

@@ -4,6 +4,7 @@
 #define _WIN32_WINNT 0x0600
 #endif
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include "platform/server_sockets.h"
 
@@ -14,6 +15,23 @@ SOCKET Native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 
 // Windows Sockets already numbers its errors the way the library reports them.
 int LastError() { return ::WSAGetLastError(); }
+
+bool AddressText(const sockaddr_storage& storage, std::string* address, int* port) {
+    char text[INET6_ADDRSTRLEN] = "";
+    if (storage.ss_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(storage);
+        if (!::inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text)) return false;
+        *port = ::ntohs(v4.sin_port);
+    } else if (storage.ss_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(storage);
+        if (!::inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text)) return false;
+        *port = ::ntohs(v6.sin6_port);
+    } else {
+        return false;
+    }
+    *address = text;
+    return true;
+}
 
 }  // namespace
 
@@ -62,6 +80,20 @@ void SetResetOnClose(SocketHandle socket) {
 void SetNoDelay(SocketHandle socket) {
     BOOL on = TRUE;
     ::setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+bool LocalAddress(SocketHandle socket, std::string* address, int* port) {
+    sockaddr_storage storage{};
+    int length = sizeof storage;
+    return ::getsockname(Native(socket), reinterpret_cast<sockaddr*>(&storage), &length) == 0 &&
+           AddressText(storage, address, port);
+}
+
+bool PeerAddress(SocketHandle socket, std::string* address, int* port) {
+    sockaddr_storage storage{};
+    int length = sizeof storage;
+    return ::getpeername(Native(socket), reinterpret_cast<sockaddr*>(&storage), &length) == 0 &&
+           AddressText(storage, address, port);
 }
 
 // WSAPoll rather than select: an fd_set holds only FD_SETSIZE (64) sockets.

@@ -17,7 +17,7 @@
 #include "common/options.h"
 #include "common/reconnection.h"
 #include "common/recording.h"
-#include "common/stop_signal.h"
+#include "platform/stop_signal.h"
 
 namespace {
 
@@ -252,7 +252,7 @@ int Run(int argc, char** argv) {
 
     // Before the library starts its threads, so that they inherit the
     // blocked stop signals.
-    vornmt::tools::InstallStopHandler([] {
+    vornmt::platform::InstallStopHandler([] {
         std::lock_guard<std::mutex> hold(monitor->mutex);
         monitor->stop = true;
         monitor->changed.notify_all();
@@ -285,7 +285,7 @@ int Run(int argc, char** argv) {
     if (status != ERR_NONE && status != ERR_NOT_YET_CONNECTED) {
         std::fprintf(stderr, "vornmt-monitor: cannot connect to %s: %s\n", state.Server().c_str(),
                      StatusWithNumber(status).c_str());
-        vornmt::tools::RemoveStopHandler();
+        vornmt::platform::RemoveStopHandler();
         return kExitFailed;
     }
     const bool connected = status == ERR_NONE;
@@ -324,7 +324,7 @@ int Run(int argc, char** argv) {
         if (state.server_gone) exit_status = kExitServerGone;
     }
     DisconnectServer();
-    vornmt::tools::RemoveStopHandler();
+    vornmt::platform::RemoveStopHandler();
 
     if (state.recording_open) {
         std::string error;

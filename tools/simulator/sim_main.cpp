@@ -13,7 +13,7 @@
 #include "common/event_text.h"
 #include "common/options.h"
 #include "common/recording.h"
-#include "common/stop_signal.h"
+#include "platform/stop_signal.h"
 #include "simulator/playback.h"
 #include "simulator/simulator_server.h"
 
@@ -192,10 +192,10 @@ int Run(int argc, char** argv) {
 
     SimulatorServer server;
     // Before Start: the stop handler must be in place before any thread runs.
-    InstallStopHandler([&server] { server.RequestStop(); });
+    platform::InstallStopHandler([&server] { server.RequestStop(); });
     int status = server.Start(options);
     if (status != 0) {
-        RemoveStopHandler();
+        platform::RemoveStopHandler();
         std::fprintf(stderr, "vornmt-sim: cannot listen on 127.0.0.1:%d: %s\n", arguments.port,
                      StatusWithNumber(status).c_str());
         return kExitFailed;
@@ -208,7 +208,7 @@ int Run(int argc, char** argv) {
     const int timeout_ms = arguments.duration_s > 0 ? static_cast<int>(std::min(arguments.duration_s * 1000, 2e9)) : -1;
     server.WaitForFinishedClients(clients, timeout_ms);
     server.Stop();
-    RemoveStopHandler();
+    platform::RemoveStopHandler();
     print("stopped after serving " + std::to_string(server.finished_clients()) + " client(s)");
     return kExitDone;
 }

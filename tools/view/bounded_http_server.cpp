@@ -4,73 +4,16 @@
 #include <chrono>
 #include <cstring>
 
-#if !defined(_WIN32)
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 namespace vornmt::tools::view {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The few calls that differ between Windows Sockets and POSIX (whose
-// headers cpp-httplib has included on Windows).
-#if defined(_WIN32)
-using IoLength = int;
-constexpr int kSendFlags = 0;
-int PollOne(socket_t socket, short events, int timeout_ms) {
-    WSAPOLLFD entry{socket, events, 0};
-    return WSAPoll(&entry, 1, timeout_ms);
-}
-bool Interrupted() { return WSAGetLastError() == WSAEINTR; }
-void ShutdownConnection(socket_t socket) { shutdown(socket, SD_BOTH); }
-void CloseConnection(socket_t socket) {
-    shutdown(socket, SD_BOTH);
-    closesocket(socket);
-}
-#else
-using IoLength = std::size_t;
-constexpr int kSendFlags = MSG_NOSIGNAL;
-int PollOne(socket_t socket, short events, int timeout_ms) {
-    pollfd entry{socket, events, 0};
-    return poll(&entry, 1, timeout_ms);
-}
-bool Interrupted() { return errno == EINTR; }
-void ShutdownConnection(socket_t socket) { shutdown(socket, SHUT_RDWR); }
-void CloseConnection(socket_t socket) {
-    shutdown(socket, SHUT_RDWR);
-    close(socket);
-}
-#endif
+platform::SocketHandle Handle(socket_t socket) { return static_cast<platform::SocketHandle>(socket); }
 
-// True when `socket` is ready for `events` within `timeout_ms`.
-bool WaitFor(socket_t socket, short events, int timeout_ms) {
-    const auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-        const int ready = PollOne(socket, events, static_cast<int>(std::max<long long>(left, 0)));
-        if (ready >= 0 || !Interrupted()) return ready > 0;
-    }
-}
-
-void AddressText(const sockaddr_storage& address, std::string& ip, int& port) {
-    char text[64] = "";
-    if (address.ss_family == AF_INET) {
-        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
-        inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
-        port = ntohs(v4.sin_port);
-    } else if (address.ss_family == AF_INET6) {
-        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
-        inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
-        port = ntohs(v6.sin6_port);
-    }
-    ip = text;
+void CloseConnection(socket_t socket) {
+    platform::ShutdownSocket(Handle(socket));
+    platform::CloseSocket(Handle(socket));
 }
 
 // One connection's bytes as cpp-httplib reads and writes them. Reads come
@@ -78,27 +21,32 @@ void AddressText(const sockaddr_storage& address, std::string& ip, int& port) {
 // the head's deadline; past either, a read fails as a broken stream does.
 class RequestStream final : public httplib::Stream {
 public:
-    RequestStream(socket_t socket, int write_timeout_ms)
-        : socket_(socket), write_timeout_ms_(write_timeout_ms),
+    // `ending` ends every wait once the server ends its connections.
+    RequestStream(socket_t socket, platform::SocketWakeup& ending, int write_timeout_ms)
+        : socket_(socket), ending_(ending), write_timeout_ms_(write_timeout_ms),
           head_deadline_(Clock::now() + std::chrono::milliseconds(kRequestHeadMs)) {}
 
     bool is_readable() const override {
         if (used_ < filled_) return true;
         if (received_ >= kMaxRequestHeadBytes) return false;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(head_deadline_ - Clock::now()).count();
-        return left > 0 && WaitFor(socket_, POLLIN, static_cast<int>(left));
+        int error = 0;
+        return left > 0 && platform::WaitReadable(Handle(socket_), ending_, static_cast<int>(left), &error) ==
+                               platform::WaitResult::kReadable;
     }
-    bool is_writable() const override { return WaitFor(socket_, POLLOUT, write_timeout_ms_); }
+    bool is_writable() const override {
+        int error = 0;
+        return platform::WaitWritable(Handle(socket_), ending_, write_timeout_ms_, &error) ==
+               platform::WaitResult::kWritable;
+    }
 
     ssize_t read(char* data, std::size_t size) override {
         if (used_ == filled_) {
             if (!is_readable()) return -1;
             const std::size_t room = std::min(sizeof buffer_, kMaxRequestHeadBytes - received_);
-            ssize_t got = 0;
-            do {
-                got = recv(socket_, buffer_, static_cast<IoLength>(room), 0);
-            } while (got < 0 && Interrupted());
-            if (got <= 0) return got;
+            int error = 0;
+            const long got = platform::Receive(Handle(socket_), buffer_, room, &error);
+            if (got <= 0) return static_cast<ssize_t>(got);
             received_ += static_cast<std::size_t>(got);
             used_ = 0;
             filled_ = static_cast<std::size_t>(got);
@@ -111,27 +59,21 @@ public:
 
     ssize_t write(const char* data, std::size_t size) override {
         if (!is_writable()) return -1;
-        ssize_t sent = 0;
-        do {
-            sent = send(socket_, data, static_cast<IoLength>(size), kSendFlags);
-        } while (sent < 0 && Interrupted());
-        return sent;
+        int error = 0;
+        return static_cast<ssize_t>(platform::Send(Handle(socket_), data, size, &error));
     }
 
     void get_remote_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage address{};
-        socklen_t length = sizeof address;
-        if (getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) AddressText(address, ip, port);
+        platform::PeerAddress(Handle(socket_), &ip, &port);
     }
     void get_local_ip_and_port(std::string& ip, int& port) const override {
-        sockaddr_storage address{};
-        socklen_t length = sizeof address;
-        if (getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0) AddressText(address, ip, port);
+        platform::LocalAddress(Handle(socket_), &ip, &port);
     }
     socket_t socket() const override { return socket_; }
 
 private:
     const socket_t socket_;
+    platform::SocketWakeup& ending_;
     const int write_timeout_ms_;
     const Clock::time_point head_deadline_;
     char buffer_[4096];
@@ -171,7 +113,7 @@ void BoundedHttpServer::StartServing() {
         // Without its wake-up the room could not be told of a new
         // connection; then ending_ makes each close as it is accepted.
         std::lock_guard<std::mutex> hold(mutex_);
-        if (room_changed_.Open() != 0) {
+        if (room_changed_.Open() != 0 || ending_signal_.Open() != 0) {
             ending_ = true;
             return;
         }
@@ -188,13 +130,15 @@ void BoundedHttpServer::StopServing() {
     // Under the lock, as EndConnections signals under it from any thread.
     std::lock_guard<std::mutex> hold(mutex_);
     room_changed_.Close();
+    ending_signal_.Close();
 }
 
 void BoundedHttpServer::EndConnections() {
     std::lock_guard<std::mutex> hold(mutex_);
     ending_ = true;
-    for (socket_t socket : open_) ShutdownConnection(socket);
+    for (socket_t socket : open_) platform::ShutdownSocket(Handle(socket));
     room_changed_.Signal();
+    ending_signal_.Signal();
 }
 
 bool BoundedHttpServer::process_and_close_socket(socket_t sock) {
@@ -278,7 +222,7 @@ void BoundedHttpServer::Serve(socket_t sock) {
     }
     bool closed = false;
     {
-        RequestStream stream(sock, static_cast<int>(write_timeout_sec_ * 1000 + write_timeout_usec_ / 1000));
+        RequestStream stream(sock, ending_signal_, static_cast<int>(write_timeout_sec_ * 1000 + write_timeout_usec_ / 1000));
         // The one request of this connection: cpp-httplib answers it with
         // "Connection: close" and reads nothing after it.
         process_request(stream, /*close_connection=*/true, closed, nullptr);

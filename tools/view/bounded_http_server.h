@@ -73,6 +73,9 @@ private:
     const std::size_t serving_threads_;
     int socket_layer_ = -1;
     platform::SocketWakeup room_changed_;  // signalled when a connection joins or ending_ is set
+    // Signalled once ending_ is set and never cleared, so that it ends the
+    // waits of every serving thread.
+    platform::SocketWakeup ending_signal_;
     std::thread room_thread_;
     std::unique_ptr<httplib::ThreadPool> serving_;
 

@@ -16,7 +16,7 @@
 #include "common/options.h"
 #include "common/protocol.h"
 #include "common/reconnection.h"
-#include "common/stop_signal.h"
+#include "platform/stop_signal.h"
 #include "view/event_hub.h"
 #include "view/view_server.h"
 
@@ -215,7 +215,7 @@ int Run(int argc, char** argv) {
 
     // Before any thread starts, so that every thread inherits the blocked
     // stop signals.
-    vornmt::tools::InstallStopHandler([] {
+    vornmt::platform::InstallStopHandler([] {
         std::lock_guard<std::mutex> hold(view->mutex);
         view->stop = true;
         view->changed.notify_all();
@@ -229,7 +229,7 @@ int Run(int argc, char** argv) {
     std::string error;
     if (!server.Start(options.bind, options.http_port, &error, options.allowed_hosts)) {
         std::fprintf(stderr, "vornmt-view: %s\n", error.c_str());
-        vornmt::tools::RemoveStopHandler();
+        vornmt::platform::RemoveStopHandler();
         return kExitFailed;
     }
     std::printf("vornmt-view: open http://%s:%d/ in a browser\n", options.bind.c_str(), server.port());
@@ -253,7 +253,7 @@ int Run(int argc, char** argv) {
     exit_status = Follow(options, deadline);
 
     server.Stop();
-    vornmt::tools::RemoveStopHandler();
+    vornmt::platform::RemoveStopHandler();
     return exit_status;
 }
 

@@ -1,25 +1,24 @@
-#include "common/stop_signal.h"
+#include <pthread.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 #include <mutex>
+#include <thread>
 #include <utility>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <csignal>
-#include <pthread.h>
-#include <thread>
-#endif
+#include "platform/stop_signal.h"
 
-namespace vornmt::tools {
+namespace vornmt::platform {
 namespace {
 
 std::mutex handler_mutex;
 std::function<void()> handler;  // guarded by handler_mutex
 std::atomic<int> requests{0};
+std::thread waiter;
+std::atomic<bool> removing{false};
 
+// The waiting thread.
 void OnRequest() {
     if (requests.fetch_add(1) > 0) std::_Exit(130);
     std::function<void()> call;
@@ -29,35 +28,6 @@ void OnRequest() {
     }
     if (call) call();
 }
-
-#if defined(_WIN32)
-
-BOOL WINAPI ConsoleHandler(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-    OnRequest();
-    return TRUE;
-}
-
-}  // namespace
-
-bool InstallStopHandler(std::function<void()> on_stop) {
-    {
-        std::lock_guard<std::mutex> hold(handler_mutex);
-        handler = std::move(on_stop);
-    }
-    return SetConsoleCtrlHandler(ConsoleHandler, TRUE) != 0;
-}
-
-void RemoveStopHandler() {
-    SetConsoleCtrlHandler(ConsoleHandler, FALSE);
-    std::lock_guard<std::mutex> hold(handler_mutex);
-    handler = nullptr;
-}
-
-#else
-
-std::thread waiter;
-std::atomic<bool> removing{false};
 
 sigset_t StopSignals() {
     sigset_t set;
@@ -101,6 +71,4 @@ void RemoveStopHandler() {
     handler = nullptr;
 }
 
-#endif
-
-}  // namespace vornmt::tools
+}  // namespace vornmt::platform

@@ -1,12 +1,13 @@
 // Turns an interactive stop request (Ctrl-C, SIGINT or SIGTERM on POSIX; the
 // console's control events on Windows) into a call of a handler on a thread
 // of the process's own, where it may take locks and wake other threads, which
-// a signal handler may not.
+// a signal handler may not. For the tools: the vornmt_stop_signal library
+// holds it, and the client library never links it.
 #pragma once
 
 #include <functional>
 
-namespace vornmt::tools {
+namespace vornmt::platform {
 
 // Installs the handler. Call it once, from the main thread, before any other
 // thread starts: on POSIX it blocks the two signals in the calling thread,
@@ -17,4 +18,4 @@ bool InstallStopHandler(std::function<void()> on_stop);
 // Removes the handler and ends its thread.
 void RemoveStopHandler();
 
-}  // namespace vornmt::tools
+}  // namespace vornmt::platform
