@@ -15,6 +15,29 @@ namespace vornmt::tools {
 constexpr int kReconnectFirstWaitMs = 100;
 constexpr int kReconnectLongestWaitMs = 2000;
 
+// The callbacks of a program that follows a server. Each runs on the
+// library's dispatch thread.
+struct FollowerCallbacks {
+    Vorn_SDK_MultiTouch::PointFrameCallback frame;
+    Vorn_SDK_MultiTouch::GestureCallback gesture;
+    Vorn_SDK_MultiTouch::DeviceInfoCallback information;
+    Vorn_SDK_MultiTouch::ErrorCallback error;
+    Vorn_SDK_MultiTouch::ServerBreakCallback server_break;
+    Vorn_SDK_MultiTouch::ConnectedCallback connected;
+};
+
+// Registers the callbacks and, with `reconnect`, turns the library's
+// reconnection on with the waits above. Before ConnectServer.
+inline void FollowServer(const FollowerCallbacks& callbacks, bool reconnect) {
+    SetOnReceivePointFrame(callbacks.frame, nullptr);
+    SetOnReceiveGesture(callbacks.gesture, nullptr);
+    SetOnGetDeviceInfo(callbacks.information, nullptr);
+    SetOnReceiveError(callbacks.error, nullptr);
+    SetOnServerBreak(callbacks.server_break, nullptr);
+    SetOnConnected(callbacks.connected, nullptr);
+    if (reconnect) SetAutoReconnect(kReconnectFirstWaitMs, kReconnectLongestWaitMs);
+}
+
 // Sends one setting (SendRequest, SendThreshold, SetRawDataResolution) and
 // returns ERR_NONE when it was sent or is kept for the connection the library
 // is opening (ERR_NOT_YET_CONNECTED), else the failure. A send cut short by

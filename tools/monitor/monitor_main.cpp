@@ -258,15 +258,8 @@ int Run(int argc, char** argv) {
         monitor->changed.notify_all();
     });
 
-    SetOnReceivePointFrame(OnFrame, nullptr);
-    SetOnReceiveGesture(OnGesture, nullptr);
-    SetOnGetDeviceInfo(OnDeviceInfo, nullptr);
-    SetOnReceiveError(OnError, nullptr);
-    SetOnServerBreak(OnServerBreak, nullptr);
-    SetOnConnected(OnConnected, nullptr);
-    if (options.reconnect) {
-        SetAutoReconnect(vornmt::tools::kReconnectFirstWaitMs, vornmt::tools::kReconnectLongestWaitMs);
-    }
+    vornmt::tools::FollowServer({OnFrame, OnGesture, OnDeviceInfo, OnError, OnServerBreak, OnConnected},
+                                options.reconnect);
 
     state.connected_at = Clock::now();
     int status = ERR_NONE;

@@ -236,15 +236,8 @@ int Run(int argc, char** argv) {
     std::printf("vornmt-view: serves requests addressed to %s\n", server.accepted_hosts().c_str());
     std::fflush(stdout);
 
-    SetOnReceivePointFrame(OnFrame, nullptr);
-    SetOnReceiveGesture(OnGesture, nullptr);
-    SetOnGetDeviceInfo(OnDeviceInfo, nullptr);
-    SetOnReceiveError(OnError, nullptr);
-    SetOnServerBreak(OnServerBreak, nullptr);
-    SetOnConnected(OnConnected, nullptr);
-    if (options.reconnect) {
-        SetAutoReconnect(vornmt::tools::kReconnectFirstWaitMs, vornmt::tools::kReconnectLongestWaitMs);
-    }
+    vornmt::tools::FollowServer({OnFrame, OnGesture, OnDeviceInfo, OnError, OnServerBreak, OnConnected},
+                                options.reconnect);
 
     const Clock::time_point deadline =
         options.seconds > 0
