@@ -40,7 +40,7 @@ struct Arguments {
     bool quiet = false;
 };
 
-bool ListBuiltins() {
+void ListBuiltins() {
     std::printf("Built-in scenarios (vornmt-sim --scenario NAME; --show NAME prints one):\n");
     for (const BuiltinScenario& builtin : BuiltinScenarios()) {
         std::printf("  %-11s %s\n", builtin.name.c_str(), builtin.description.c_str());
@@ -50,7 +50,6 @@ bool ListBuiltins() {
         if (builtin.name == "tour") continue;
         std::printf("  %-11s %s\n", builtin.name.c_str(), builtin.expected_gestures.c_str());
     }
-    return true;
 }
 
 int MostFingersDown(const Scenario& scenario) {
@@ -113,6 +112,10 @@ bool PrepareSession(const Arguments& arguments, SessionSettings* session, std::s
 
 // The command line, read into *arguments.
 CommandLine OptionTable(Arguments* a) {
+    auto list = [](const char*) {
+        ListBuiltins();
+        return true;
+    };
     auto show = [](const char* name) {
         const BuiltinScenario* builtin = FindBuiltinScenario(name);
         if (builtin) std::printf("%s", builtin->text.c_str());
@@ -152,8 +155,7 @@ CommandLine OptionTable(Arguments* a) {
              "needs a number of seconds from 0.1 to 3600", TakeReal(0.1, 3600, &a->stall_s)},
             {"--resolution", "WxH", "what get_resolution answers (default 1920x1080)",
              "needs WIDTHxHEIGHT, e.g. 1920x1080", resolution},
-            {"--list", "", "list the built-in scenarios and exit", "", [](const char*) { return ListBuiltins(); },
-             true},
+            {"--list", "", "list the built-in scenarios and exit", "", list, true},
             {"--show", "NAME", "print a built-in scenario in the file format and exit",
              "needs the name of a built-in scenario (see --list)", show, true},
             {"--quiet", "", "print only where it listens, and errors", "", SetFlag(&a->quiet)},
