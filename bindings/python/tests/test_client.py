@@ -439,6 +439,26 @@ def test_a_missing_library_names_where_it_looked():
     assert "LibraryNotFoundError" in result.stderr and "/nonexistent/libVornMTClient.so" in result.stderr
 
 
+class OldLibrary:
+    """A loaded library as ctypes shows it, reporting `version` (None: without GetLibraryVersion)."""
+
+    def __init__(self, version):
+        if version is not None:
+            self.GetLibraryVersion = lambda: version
+
+
+@pytest.mark.parametrize("version, told", [(None, "no GetLibraryVersion"), (9901, "version 0.99.1"),
+                                           (20000, "version 2.0.0")])
+def test_a_library_of_another_version_is_refused_by_name(monkeypatch, version, told):
+    monkeypatch.setattr(native, "_library", None)
+    monkeypatch.setattr(native, "_open", lambda place: OldLibrary(version))
+    monkeypatch.setenv("VORNMT_LIBRARY", HEADER)  # a file that exists; _open stands in for the loader
+    with pytest.raises(vornmt.LibraryVersionError) as refused:
+        native.load()
+    needed = native.version_text(native.NEEDED_VERSION)
+    assert told in str(refused.value) and needed in str(refused.value) and HEADER in str(refused.value)
+
+
 def test_the_csv_example_records_every_point(simulator_factory, tmp_path):
     simulator = simulator_factory("--scenario", "double-tap", "--loops", "1")
     example = os.path.join(os.path.dirname(__file__), "..", "examples", "record_csv.py")
