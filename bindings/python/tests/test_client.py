@@ -6,6 +6,7 @@ import asyncio
 import ctypes
 import os
 import re
+import signal
 import socket
 import subprocess
 import sys
@@ -468,3 +469,37 @@ def test_the_csv_example_records_every_point(simulator_factory, tmp_path):
     assert rows[0] == "frame,ms,state,finger,x,y,width,height"
     assert rows[1] == "0,0,1,1,960,540,30,30"
     assert [row.split(",")[2] for row in rows[1:]].count("1") == 2  # two taps going down
+
+
+def test_the_restart_example_goes_on_across_server_restarts(simulator_factory):
+    # The program starts while nothing listens on its port, and the simulator
+    # starts there twice: each start is a Connected event, each stop a ServerLost.
+    reserved = simulator_factory()
+    port = reserved.port
+    reserved.stop()
+    example = os.path.join(os.path.dirname(__file__), "..", "examples", "survive_server_restart.py")
+    program = subprocess.Popen([sys.executable, "-u", example, str(port), "60"], stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+    lines = []
+
+    def read():
+        for line in program.stdout:
+            lines.append(line.rstrip("\n"))
+    threading.Thread(target=read, daemon=True).start()
+
+    def frames_after_connected(count):
+        marks = [n for n, line in enumerate(list(lines)) if line == "Connected()"]
+        return len(marks) == count and any(line.startswith("Frame(") for line in lines[marks[-1]:])
+
+    try:
+        wait_until(lambda: any(line.startswith("ErrorReport(status=10061") for line in lines), "a refused attempt")
+        for connection in (1, 2):
+            simulator = simulator_factory("--port", str(port))
+            wait_until(lambda: frames_after_connected(connection), "frames after Connected %d" % connection)
+            simulator.stop()
+        program.send_signal(signal.SIGINT)  # Ctrl-C
+        assert program.wait(DEADLINE) == 0, lines[-5:]
+    finally:
+        program.kill()
+        print("\n".join(lines[:20] + ["..."] + lines[-20:]))  # shown when the test fails
+    assert any(line.startswith("server lost: ") for line in lines)
