@@ -108,7 +108,7 @@ EVENT_CONNECTED = 7
 # The library version this binding is written for (VORNMT_VERSION of the header):
 # a library of this major version and at least this number has every function
 # it calls.
-NEEDED_VERSION = 10000
+NEEDED_VERSION = 10100
 
 
 class LibraryNotFoundError(OSError):
