@@ -71,7 +71,7 @@
 /* The version of this header and of the library it belongs to. The build
  * reads these three lines: they are the project's one version. */
 #define VORNMT_VERSION_MAJOR 1
-#define VORNMT_VERSION_MINOR 0
+#define VORNMT_VERSION_MINOR 1
 #define VORNMT_VERSION_PATCH 0
 /* The same as one number, the form GetLibraryVersion returns. */
 #define VORNMT_VERSION (VORNMT_VERSION_MAJOR * 10000 + VORNMT_VERSION_MINOR * 100 + VORNMT_VERSION_PATCH)

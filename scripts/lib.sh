@@ -23,11 +23,14 @@ build_packages=(cmake ninja-build g++ pkg-config libboost-dev libtinyxml-dev goo
 linux_packages=("${build_packages[@]}" clang libclang-rt-14-dev libbenchmark-dev
   mono-devel mono-runtime python3 python3-pytest python3-setuptools python3-wheel python3-pip python3-build
   python3-venv chromium libsdl2-dev qt6-base-dev xvfb xauth)
-# The Windows cross-build: mingw-w64 builds; lld and llvm make and link the
+# The Windows DLL alone (scripts/build-windows --library): mingw-w64 builds;
+# dpkg-dev and xz-utils unpack TinyXML's Debian source package.
+windows_library_packages=(cmake ninja-build g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev
+  xz-utils libboost-dev)
+# The whole Windows cross-build besides: lld and llvm make and link the
 # Visual C++ import library; clang builds the Visual C++ consumer test; Wine
-# runs the tests; dpkg-dev unpacks Debian's source packages.
-windows_packages=(cmake ninja-build pkg-config g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-  dpkg-dev xz-utils googletest libboost-dev binutils clang lld llvm)
+# runs the tests.
+windows_packages=("${windows_library_packages[@]}" pkg-config wine64 googletest binutils clang lld llvm)
 
 # ensure_packages [--no-install-recommends] PACKAGE...: installs those not
 # installed yet (as root; apt waits for another apt's lock). Fails naming

@@ -16,12 +16,16 @@ void OutboundSocket::Attach(platform::SocketHandle socket, platform::SocketWakeu
     accepting_.store(true);
 }
 
-void OutboundSocket::Detach() {
+void OutboundSocket::Detach() { LetGo(false); }
+
+void OutboundSocket::KeepSettingsForNextSocket() { LetGo(true); }
+
+void OutboundSocket::LetGo(bool keep_settings) {
     Refuse();
     platform::LockGuard guard(send_lock_);
     socket_ = platform::kInvalidSocket;
     cancel_ = nullptr;
-    keeping_ = false;
+    keeping_ = keep_settings;
 }
 
 void OutboundSocket::RenewAfterFork() {
@@ -45,14 +49,6 @@ int OutboundSocket::SendSetting(Setting setting, const std::string& text) const 
     int error = Send(text);
     if (error != platform::kWsaNotConnected) kept = text;
     return error;
-}
-
-void OutboundSocket::KeepSettingsForNextSocket() {
-    Refuse();
-    platform::LockGuard guard(send_lock_);
-    socket_ = platform::kInvalidSocket;
-    cancel_ = nullptr;
-    keeping_ = true;
 }
 
 int OutboundSocket::AttachSendingSettings(platform::SocketHandle socket, platform::SocketWakeup* cancel) {

@@ -75,6 +75,9 @@ public:
     int Send(const std::string& text) const;
 
 private:
+    // Detach, keeping the settings sent from now on for the next socket or not.
+    void LetGo(bool keep_settings);
+
     struct KeptSettings {
         std::string texts[kSettingCount];  // empty: never sent
     };

@@ -14,6 +14,7 @@
 
 #include "client/library_state.h"
 #include "support/api_fixture.h"
+#include "support/blocked_wait_event.h"
 #include "support/event_log.h"
 #include "support/queued_events.h"
 #include "support/returns_within.h"
@@ -25,6 +26,7 @@ namespace {
 
 namespace mt = Vorn_SDK_MultiTouch;
 using vornmt::client::Library;
+using vornmt::testing::BlockedWaitEvent;
 using vornmt::testing::Describe;
 using vornmt::testing::EventLog;
 using vornmt::testing::HandleSignalled;
@@ -239,19 +241,12 @@ TEST_F(EventQueue, AFullQueueSlowsTheServerAndLosesNothing) {
 TEST_F(EventQueue, AWaitingThreadIsWokenThoughTheMessageBehindItsEventCarriesNone) {
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
     ASSERT_NO_FATAL_FAILURE(Connect());
-    std::atomic<int32_t> status{-1};
-    std::thread reader([&status] {
-        mt::TouchEvent event{};
-        status = WaitEvent(&event, -1);
-    });
-    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
+    BlockedWaitEvent reader;
+    EXPECT_TRUE(reader.Waiting());
     const std::string version = InvokeText("version", Number(1) + Number(10) + Number(0) + Number(0) + Number(0));
     ASSERT_TRUE(server.Send(FrameText(1) + '\0' + version + '\0'));  // one read
-    bool woken = WaitUntil([&status] { return status.load() != -1; });
-    if (!woken) CloseEventQueue();  // releases the reader, so the test can end
-    reader.join();
-    EXPECT_TRUE(woken) << "the event stayed queued with the thread asleep";
-    EXPECT_EQ(status.load(), mt::ERR_NONE);
+    EXPECT_TRUE(reader.Returned()) << "the event stayed queued with the thread asleep";
+    EXPECT_EQ(reader.status(), mt::ERR_NONE);
 }
 
 // A thread already waiting when a burst arrives, with a queue smaller than
@@ -297,17 +292,10 @@ TEST_F(EventQueue, AStopWakesAThreadTheDispatchThreadLetSleep) {
     SetOnReceivePointFrame(DisconnectOnce, &disconnected);
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
     ASSERT_NO_FATAL_FAILURE(Connect());
-    std::atomic<int32_t> status{-1};
-    std::thread reader([&status] {
-        mt::TouchEvent event{};
-        status = WaitEvent(&event, -1);
-    });
-    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
+    BlockedWaitEvent reader;
+    EXPECT_TRUE(reader.Waiting());
     ASSERT_TRUE(server.Send(FrameText(1) + '\0' + FrameText(2) + '\0'));  // one read
-    bool woken = WaitUntil([&status] { return status.load() != -1; });
-    if (!woken) CloseEventQueue();
-    reader.join();
-    EXPECT_TRUE(woken) << "the event stayed queued with the thread asleep";
+    EXPECT_TRUE(reader.Returned()) << "the event stayed queued with the thread asleep";
     // The second frame, kept for the next connection, leaves no trace for
     // the next test.
     ASSERT_NO_FATAL_FAILURE(Connect());
@@ -316,15 +304,11 @@ TEST_F(EventQueue, AStopWakesAThreadTheDispatchThreadLetSleep) {
 
 TEST_F(EventQueue, CloseEventQueueWakesAWaitingThread) {
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
-    std::atomic<int32_t> status{-1};
-    std::thread reader([&status] {
-        mt::TouchEvent event{};
-        status = WaitEvent(&event, -1);
-    });
-    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
+    BlockedWaitEvent reader;
+    EXPECT_TRUE(reader.Waiting());
     EXPECT_EQ(CloseEventQueue(), mt::ERR_NONE);
-    ASSERT_TRUE(ReturnsWithin(10000, [&reader] { reader.join(); }, "WaitEvent after CloseEventQueue"));
-    EXPECT_EQ(status.load(), mt::ERR_NO_EVENT);
+    EXPECT_TRUE(reader.Returned()) << "WaitEvent went on waiting after CloseEventQueue";
+    EXPECT_EQ(reader.status(), mt::ERR_NO_EVENT);
 }
 
 TEST_F(EventQueue, CloseEventQueueReleasesADeliveryWaitingForRoom) {

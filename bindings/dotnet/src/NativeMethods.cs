@@ -71,10 +71,13 @@ namespace Vorn.MultiTouch.Native
 
         // The library's constant texts: read, never freed.
         [LibraryImport(Library)]
-        internal static partial IntPtr GetGestureName(TouchGesture* gesture);
+        internal static partial IntPtr GetGestureNameOfCode(ushort code);
 
         [LibraryImport(Library)]
         internal static partial IntPtr GetStatusText(int status);
+
+        [LibraryImport(Library)]
+        internal static partial int GetLibraryVersion();
 #else
         [UnmanagedFunctionPointer(CallingConvention.Winapi)]
         internal delegate void PointFrameCallback(int frameValue0, int frameValue1, int pointCount, IntPtr points, IntPtr userData);
@@ -141,10 +144,13 @@ namespace Vorn.MultiTouch.Native
         internal static extern int WaitEvent(NativeTouchEvent* touchEvent, int timeoutMs);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
-        internal static extern IntPtr GetGestureName(TouchGesture* gesture);
+        internal static extern IntPtr GetGestureNameOfCode(ushort code);
 
         [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
         internal static extern IntPtr GetStatusText(int status);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Winapi)]
+        internal static extern int GetLibraryVersion();
 #endif
     }
 }

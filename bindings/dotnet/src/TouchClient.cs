@@ -62,7 +62,8 @@ namespace Vorn.MultiTouch
 
         /// <summary>Makes the process's TouchClient, raising events on the library's threads.
         /// Throws InvalidOperationException while another one is not disposed (the library
-        /// holds one connection per process).</summary>
+        /// holds one connection per process), and NotSupportedException when the loaded native
+        /// library is older than this binding needs (or of another major version).</summary>
         public TouchClient()
             : this(null)
         {
@@ -73,6 +74,7 @@ namespace Vorn.MultiTouch
         /// arguments does.</summary>
         public TouchClient(SynchronizationContext eventContext)
         {
+            LibraryVersion.Check();
             EventContext = eventContext;
             queue = new EventQueue(this);
             lock (Gate)
@@ -91,43 +93,43 @@ namespace Vorn.MultiTouch
         /// <summary>A touch point frame; its points are copied into an array the handler may keep.</summary>
         public event EventHandler<FrameEvent> FrameReceived
         {
-            add { lock (handlerGate) frameReceived += value; UpdateCallbacks(); }
-            remove { lock (handlerGate) frameReceived -= value; UpdateCallbacks(); }
+            add { ChangeHandlers(ref frameReceived, value, true); }
+            remove { ChangeHandlers(ref frameReceived, value, false); }
         }
 
         /// <summary>A recognised gesture.</summary>
         public event EventHandler<GestureEvent> GestureReceived
         {
-            add { lock (handlerGate) gestureReceived += value; UpdateCallbacks(); }
-            remove { lock (handlerGate) gestureReceived -= value; UpdateCallbacks(); }
+            add { ChangeHandlers(ref gestureReceived, value, true); }
+            remove { ChangeHandlers(ref gestureReceived, value, false); }
         }
 
         /// <summary>Information on the touch device.</summary>
         public event EventHandler<DeviceInfoEvent> DeviceInfoReceived
         {
-            add { lock (handlerGate) deviceInfoReceived += value; UpdateCallbacks(); }
-            remove { lock (handlerGate) deviceInfoReceived -= value; UpdateCallbacks(); }
+            add { ChangeHandlers(ref deviceInfoReceived, value, true); }
+            remove { ChangeHandlers(ref deviceInfoReceived, value, false); }
         }
 
         /// <summary>The server closed or reset the connection.</summary>
         public event EventHandler<ServerLostEvent> ServerLost
         {
-            add { lock (handlerGate) serverLost += value; UpdateCallbacks(); }
-            remove { lock (handlerGate) serverLost -= value; UpdateCallbacks(); }
+            add { ChangeHandlers(ref serverLost, value, true); }
+            remove { ChangeHandlers(ref serverLost, value, false); }
         }
 
         /// <summary>With automatic reconnection on, a connection opened in the background is up.</summary>
         public event EventHandler<ConnectedEvent> Connected
         {
-            add { lock (handlerGate) connected += value; UpdateCallbacks(); }
-            remove { lock (handlerGate) connected -= value; UpdateCallbacks(); }
+            add { ChangeHandlers(ref connected, value, true); }
+            remove { ChangeHandlers(ref connected, value, false); }
         }
 
         /// <summary>A socket error, an unreadable message, or an exception out of a handler.</summary>
         public event EventHandler<ErrorEvent> ErrorReported
         {
-            add { lock (handlerGate) errorReported += value; UpdateCallbacks(); }
-            remove { lock (handlerGate) errorReported -= value; UpdateCallbacks(); }
+            add { ChangeHandlers(ref errorReported, value, true); }
+            remove { ChangeHandlers(ref errorReported, value, false); }
         }
 
         /// <summary>How many events the library's queue holds (1 to 65536, default 1024); taken
@@ -298,14 +300,8 @@ namespace Vorn.MultiTouch
         public static string GetGestureName(int code)
         {
             if (code < 0 || code > 0xFFFF) throw new ArgumentOutOfRangeException("code", code, "a gesture code is 0 to 65535");
-            return GestureNames.GetOrAdd(code, key =>
-            {
-                var gesture = new TouchGesture { Code = (ushort)key };
-                unsafe
-                {
-                    return Marshal.PtrToStringAnsi(NativeMethods.GetGestureName(&gesture)) ?? "";
-                }
-            });
+            LibraryVersion.Check();
+            return GestureNames.GetOrAdd(code, key => Marshal.PtrToStringAnsi(NativeMethods.GetGestureNameOfCode((ushort)key)) ?? "");
         }
 
         /// <summary>Ends the connection, the stream for every reader, and releases the process's
@@ -363,6 +359,14 @@ namespace Vorn.MultiTouch
                 else answer.TrySetResult(value);
             }
             if (answers.Length > 0 && !IsDisposed) UpdateCallbacks();
+        }
+
+        /// <summary>Attaches or detaches a handler of one event, then registers the callbacks
+        /// the handlers now need.</summary>
+        private void ChangeHandlers<T>(ref EventHandler<T> handlers, EventHandler<T> value, bool attach) where T : TouchEvent
+        {
+            lock (handlerGate) handlers = attach ? handlers + value : handlers - value;
+            UpdateCallbacks();
         }
 
         /// <summary>Registers with the library exactly the callbacks a handler (or a waiting

@@ -73,6 +73,14 @@ namespace Vorn.MultiTouch
         public int FrameValue1 { get; private set; }
         /// <summary>The frame's points (at most 100), copied into an array of the event's own.</summary>
         public TouchPoint[] Points { get; private set; }
+
+        /// <summary>"FrameEvent(value0=3, value1=30, 2 points [1 1 960,540 30x30] [1 2 990,540 30x30])",
+        /// each point as <see cref="TouchPoint.ToString"/> has it; past 8 points, "..." ends the list.</summary>
+        public override string ToString()
+        {
+            return string.Format("FrameEvent(value0={0}, value1={1}, {2} point{3}{4})", FrameValue0, FrameValue1,
+                                 Points.Length, Points.Length == 1 ? "" : "s", EventText.List(Points, " ", " ", 8));
+        }
     }
 
     /// <summary>A recognised gesture.</summary>
@@ -96,6 +104,13 @@ namespace Vorn.MultiTouch
         public string Name { get; private set; }
         /// <summary>The gesture's valid parameters (at most 6).</summary>
         public double[] Parameters { get; private set; }
+
+        /// <summary>"GestureEvent(TG_DOWN, params=[960, 540])"; "code=N" for a code without a name.</summary>
+        public override string ToString()
+        {
+            return string.Format("GestureEvent({0}, params=[{1}])", Name.Length > 0 ? Name : "code=" + Code,
+                                 EventText.List(Parameters, "", ", ", TouchLimits.MaxGestureParams));
+        }
     }
 
     /// <summary>Information on the touch device, as the server announces it.</summary>
@@ -119,6 +134,12 @@ namespace Vorn.MultiTouch
         public int Value1 { get; private set; }
         /// <summary>The device's text, decoded as UTF-8 (at most 127 bytes).</summary>
         public string Text { get; private set; }
+
+        /// <summary>"DeviceInfoEvent(value0=3, value1=100, text="...")", control characters escaped.</summary>
+        public override string ToString()
+        {
+            return string.Format("DeviceInfoEvent(value0={0}, value1={1}, text={2})", Value0, Value1, EventText.Quote(Text));
+        }
     }
 
     /// <summary>The server's resolution: its answer to a resolution query.</summary>
@@ -134,6 +155,12 @@ namespace Vorn.MultiTouch
         public int X { get; private set; }
         /// <summary>Vertical resolution.</summary>
         public int Y { get; private set; }
+
+        /// <summary>"ResolutionEvent(1920x1080)".</summary>
+        public override string ToString()
+        {
+            return string.Format("ResolutionEvent({0}x{1})", X, Y);
+        }
     }
 
     /// <summary>A problem the library reported while it ran (a socket error, a message it could
@@ -153,6 +180,14 @@ namespace Vorn.MultiTouch
         public string Meaning { get; private set; }
         /// <summary>What a handler threw (Status is then TouchStatus.CallbackException); else null.</summary>
         public Exception Exception { get; private set; }
+
+        /// <summary>"ErrorEvent(0x31000001, "bad message ...")" (a library code in hexadecimal, a
+        /// socket error in decimal), with what a handler threw: its type and message.</summary>
+        public override string ToString()
+        {
+            string thrown = Exception == null ? "" : ", " + EventText.Quote(Exception.GetType().Name + ": " + Exception.Message);
+            return string.Format("ErrorEvent({0}, {1}{2})", EventText.Status(Status), EventText.Quote(Meaning), thrown);
+        }
     }
 
     /// <summary>The server closed or reset the connection, after every event received before it:
@@ -166,6 +201,12 @@ namespace Vorn.MultiTouch
         private ServerLostEvent()
         {
         }
+
+        /// <summary>"ServerLostEvent()".</summary>
+        public override string ToString()
+        {
+            return "ServerLostEvent()";
+        }
     }
 
     /// <summary>With automatic reconnection on, a connection the library opened in the
@@ -176,6 +217,12 @@ namespace Vorn.MultiTouch
 
         private ConnectedEvent()
         {
+        }
+
+        /// <summary>"ConnectedEvent()".</summary>
+        public override string ToString()
+        {
+            return "ConnectedEvent()";
         }
     }
 

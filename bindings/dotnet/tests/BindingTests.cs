@@ -344,13 +344,46 @@ namespace Vorn.MultiTouch.Tests
             Assert.Equal("TG_NO_ACTION", TouchClient.GetGestureName(65535));
             Assert.Equal("", TouchClient.GetGestureName(2));
             // The raw call: the text stays the library's; reading it twice reads the same constant.
-            var gesture = new TouchGesture { Code = 32 };
-            unsafe
-            {
-                IntPtr name = NativeMethods.GetGestureName(&gesture);
-                Assert.Equal("TG_SPLIT_START", Marshal.PtrToStringAnsi(name));
-                Assert.Equal(name, NativeMethods.GetGestureName(&gesture));
-            }
+            IntPtr name = NativeMethods.GetGestureNameOfCode(32);
+            Assert.Equal("TG_SPLIT_START", Marshal.PtrToStringAnsi(name));
+            Assert.Equal(name, NativeMethods.GetGestureNameOfCode(32));
+        }
+
+        [Fact]
+        public void ALibraryOfAnotherVersionIsRefusedNamingBoth()
+        {
+            var needed = new Version(1, 2, 0);
+            Assert.Null(LibraryVersion.Problem(10200, needed));
+            Assert.Null(LibraryVersion.Problem(10305, needed));
+            string older = LibraryVersion.Problem(10109, needed);
+            Assert.Contains("library is 1.1.9, older than VornMTClient.Net", older);
+            Assert.Contains("(1.x from 1.2.0 on)", older);
+            Assert.Contains("library is 2.0.0, of another major version", LibraryVersion.Problem(20000, needed));
+            // The library loaded here is the binding's own.
+            Assert.Null(LibraryVersion.Problem(NativeMethods.GetLibraryVersion(), LibraryVersion.Needed));
+        }
+
+        [Fact]
+        public void EventsPrintTheirValues()
+        {
+            var point = new TouchPoint { Code0 = 1, Code1 = 2, X = 960, Y = 540, Aux0 = 30, Aux1 = 31 };
+            Assert.Equal("FrameEvent(value0=3, value1=30, 1 point [1 2 960,540 30x31])",
+                         new FrameEvent(3, 30, new[] { point }).ToString());
+            string many = new FrameEvent(4, 40, Enumerable.Repeat(point, 100).ToArray()).ToString();
+            Assert.StartsWith("FrameEvent(value0=4, value1=40, 100 points [1 2 960,540 30x31] [1 2", many);
+            Assert.EndsWith("[1 2 960,540 30x31] ...)", many);
+            Assert.True(many.Length < 300, many);
+            Assert.Equal("GestureEvent(TG_DOWN, params=[960, 540.5])", new GestureEvent(1, "TG_DOWN", new[] { 960, 540.5 }).ToString());
+            Assert.Equal("GestureEvent(code=2, params=[])", new GestureEvent(2, "", new double[0]).ToString());
+            Assert.Equal("DeviceInfoEvent(value0=7, value1=2, text=\"d\u00e9v\\x1bice\")",
+                         new DeviceInfoEvent(7, 2, "d\u00e9v\u001bice").ToString());
+            Assert.Equal("ResolutionEvent(1920x1080)", new ResolutionEvent(1920, 1080).ToString());
+            Assert.Equal("ErrorEvent(10054, \"" + TouchClientException.Describe(10054) + "\")", new ErrorEvent(10054, null).ToString());
+            Assert.Equal("ErrorEvent(0x31000003, \"" + TouchClientException.Describe(TouchStatus.CallbackException) +
+                         "\", \"InvalidOperationException: thrown\")",
+                         new ErrorEvent(TouchStatus.CallbackException, new InvalidOperationException("thrown")).ToString());
+            Assert.Equal("ServerLostEvent()", ServerLostEvent.Instance.ToString());
+            Assert.Equal("ConnectedEvent()", ConnectedEvent.Instance.ToString());
         }
     }
 }

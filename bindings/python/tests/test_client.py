@@ -6,6 +6,7 @@ import asyncio
 import ctypes
 import os
 import re
+import signal
 import socket
 import subprocess
 import sys
@@ -439,6 +440,26 @@ def test_a_missing_library_names_where_it_looked():
     assert "LibraryNotFoundError" in result.stderr and "/nonexistent/libVornMTClient.so" in result.stderr
 
 
+class OldLibrary:
+    """A loaded library as ctypes shows it, reporting `version` (None: without GetLibraryVersion)."""
+
+    def __init__(self, version):
+        if version is not None:
+            self.GetLibraryVersion = lambda: version
+
+
+@pytest.mark.parametrize("version, told", [(None, "no GetLibraryVersion"), (9901, "version 0.99.1"),
+                                           (20000, "version 2.0.0")])
+def test_a_library_of_another_version_is_refused_by_name(monkeypatch, version, told):
+    monkeypatch.setattr(native, "_library", None)
+    monkeypatch.setattr(native, "_open", lambda place: OldLibrary(version))
+    monkeypatch.setenv("VORNMT_LIBRARY", HEADER)  # a file that exists; _open stands in for the loader
+    with pytest.raises(vornmt.LibraryVersionError) as refused:
+        native.load()
+    needed = native.version_text(native.NEEDED_VERSION)
+    assert told in str(refused.value) and needed in str(refused.value) and HEADER in str(refused.value)
+
+
 def test_the_csv_example_records_every_point(simulator_factory, tmp_path):
     simulator = simulator_factory("--scenario", "double-tap", "--loops", "1")
     example = os.path.join(os.path.dirname(__file__), "..", "examples", "record_csv.py")
@@ -448,3 +469,37 @@ def test_the_csv_example_records_every_point(simulator_factory, tmp_path):
     assert rows[0] == "frame,ms,state,finger,x,y,width,height"
     assert rows[1] == "0,0,1,1,960,540,30,30"
     assert [row.split(",")[2] for row in rows[1:]].count("1") == 2  # two taps going down
+
+
+def test_the_restart_example_goes_on_across_server_restarts(simulator_factory):
+    # The program starts while nothing listens on its port, and the simulator
+    # starts there twice: each start is a Connected event, each stop a ServerLost.
+    reserved = simulator_factory()
+    port = reserved.port
+    reserved.stop()
+    example = os.path.join(os.path.dirname(__file__), "..", "examples", "survive_server_restart.py")
+    program = subprocess.Popen([sys.executable, "-u", example, str(port), "60"], stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+    lines = []
+
+    def read():
+        for line in program.stdout:
+            lines.append(line.rstrip("\n"))
+    threading.Thread(target=read, daemon=True).start()
+
+    def frames_after_connected(count):
+        marks = [n for n, line in enumerate(list(lines)) if line == "Connected()"]
+        return len(marks) == count and any(line.startswith("Frame(") for line in lines[marks[-1]:])
+
+    try:
+        wait_until(lambda: any(line.startswith("ErrorReport(status=10061") for line in lines), "a refused attempt")
+        for connection in (1, 2):
+            simulator = simulator_factory("--port", str(port))
+            wait_until(lambda: frames_after_connected(connection), "frames after Connected %d" % connection)
+            simulator.stop()
+        program.send_signal(signal.SIGINT)  # Ctrl-C
+        assert program.wait(DEADLINE) == 0, lines[-5:]
+    finally:
+        program.kill()
+        print("\n".join(lines[:20] + ["..."] + lines[-20:]))  # shown when the test fails
+    assert any(line.startswith("server lost: ") for line in lines)

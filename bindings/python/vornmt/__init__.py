@@ -12,7 +12,7 @@ The event model, shared with the C# binding, is docs/events.md.
 from .client import AsyncEventReader, Client, EventReader
 from .events import (Connected, DeviceInfo, ErrorReport, Event, Frame, Gesture, Point, Resolution, ServerLost,
                      gesture_name)
-from .native import LibraryNotFoundError
+from .native import LibraryNotFoundError, LibraryVersionError
 from .status import (ERR_BAD_MESSAGE, ERR_CALLBACK_EXCEPTION, ERR_IN_CALLBACK, ERR_NO_EVENT, ERR_NONE,
                      ERR_NOT_YET_CONNECTED, ERR_OLD_SERVER, ConnectionState, VornMTError, describe)
 
@@ -25,6 +25,7 @@ __all__ = [
     "AsyncEventReader", "Client", "EventReader", "gesture_name",
     "Connected", "DeviceInfo", "ErrorReport", "Event", "Frame", "Gesture", "Point", "Resolution", "ServerLost",
     "ERR_BAD_MESSAGE", "ERR_CALLBACK_EXCEPTION", "ERR_IN_CALLBACK", "ERR_NO_EVENT", "ERR_NONE",
-    "ERR_NOT_YET_CONNECTED", "ERR_OLD_SERVER", "ConnectionState", "LibraryNotFoundError", "VornMTError",
+    "ERR_NOT_YET_CONNECTED", "ERR_OLD_SERVER", "ConnectionState", "LibraryNotFoundError", "LibraryVersionError",
+    "VornMTError",
     "describe",
 ]

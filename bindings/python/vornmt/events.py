@@ -7,7 +7,6 @@ kept, queued or sent to another thread.
 
 from __future__ import annotations
 
-import ctypes
 import struct
 from typing import Dict, NamedTuple, Optional, Tuple, Union
 
@@ -99,8 +98,7 @@ def gesture_name(code: int) -> str:
         raise ValueError("a gesture code is 0 to 65535, not %d" % code)
     name = _gesture_names.get(code)
     if name is None:
-        text = native.load().GetGestureName(ctypes.byref(native.TouchGesture(code=code)))
-        name = _gesture_names[code] = (text or b"").decode("ascii", "replace")
+        name = _gesture_names[code] = native.load().GetGestureNameOfCode(code).decode("ascii", "replace")
     return name
 
 

@@ -105,8 +105,40 @@ EVENT_ERROR = 6
 EVENT_CONNECTED = 7
 
 
+# The library version this binding is written for (VORNMT_VERSION of the header):
+# a library of this major version and at least this number has every function
+# it calls.
+NEEDED_VERSION = 10100
+
+
 class LibraryNotFoundError(OSError):
     """The VornMTClient shared library could not be loaded from any of the places tried."""
+
+
+class LibraryVersionError(LibraryNotFoundError):
+    """The VornMTClient library found is older than this binding needs, or of another major version."""
+
+
+def version_text(version: int) -> str:
+    """"1.2.3" for the number 10203 (GetLibraryVersion's form)."""
+    return "%d.%d.%d" % (version // 10000, version // 100 % 100, version % 100)
+
+
+def _check_version(library: ctypes.CDLL, place: str) -> None:
+    """Raises LibraryVersionError unless the library can serve this binding."""
+    needed = version_text(NEEDED_VERSION)
+    try:
+        get_version = library.GetLibraryVersion
+    except AttributeError:  # every library since it came tells its version
+        raise LibraryVersionError(
+            "the VornMTClient library %s is older than %s, which this vornmt needs (it has no "
+            "GetLibraryVersion)" % (place, needed)) from None
+    get_version.restype, get_version.argtypes = ctypes.c_int32, []
+    version = get_version()
+    if version < NEEDED_VERSION or version // 10000 != NEEDED_VERSION // 10000:
+        raise LibraryVersionError(
+            "the VornMTClient library %s is version %s; this vornmt needs %s or a later %d.x"
+            % (place, version_text(version), needed, NEEDED_VERSION // 10000))
 
 
 def _candidates() -> List[str]:
@@ -140,7 +172,7 @@ def _declare(library: ctypes.CDLL) -> None:
         "SetRawDataResolution": (c_int32, [c_int32, c_int32]),
         "GetServerResolution": (c_int32, [ResolutionCallback, c_void_p]),
         # The library's constant texts; ctypes copies them and frees nothing.
-        "GetGestureName": (ctypes.c_char_p, [ctypes.POINTER(TouchGesture)]),
+        "GetGestureNameOfCode": (ctypes.c_char_p, [ctypes.c_uint16]),
         "GetStatusText": (ctypes.c_char_p, [c_int32]),
         "OpenEventQueue": (c_int32, [c_int32]),
         "CloseEventQueue": (c_int32, []),
@@ -154,32 +186,32 @@ def _declare(library: ctypes.CDLL) -> None:
 
 
 _library: Optional[ctypes.CDLL] = None
+# WinDLL is __stdcall, the header's convention on Windows; CDLL elsewhere. Both
+# release the GIL during each call, which DisconnectServer needs: it waits for a
+# callback that may be waiting for the GIL.
+_open = getattr(ctypes, "WinDLL", ctypes.CDLL) if sys.platform == "win32" else ctypes.CDLL
 
 
 def load() -> ctypes.CDLL:
-    """The library, loaded on first use. Raises LibraryNotFoundError naming every place tried."""
+    """The library, loaded on first use. Raises LibraryNotFoundError naming every place tried, or
+    LibraryVersionError naming the library's version and the one this binding needs."""
     global _library
     if _library is not None:
         return _library
-    # WinDLL is __stdcall, the header's convention on Windows; CDLL
-    # elsewhere. Both release the GIL during each call, which DisconnectServer
-    # needs: it waits for a callback that may be waiting for the GIL.
-    loader = getattr(ctypes, "WinDLL", ctypes.CDLL) if sys.platform == "win32" else ctypes.CDLL
     failures = []
     for place in _candidates():
         if os.path.isabs(place) and not os.path.exists(place):
             failures.append("%s: no such file" % place)
             continue
         try:
-            library = loader(place)
+            library = _open(place)
         except OSError as error:
             failures.append("%s: %s" % (place, error))
             continue
-        try:
-            _declare(library)
-        except AttributeError as error:
-            failures.append("%s: not VornMTClient (%s)" % (place, error))
-            continue
+        # The version says which functions are there. An old library found is the
+        # answer, not a reason to look on: the application hears what it has and needs.
+        _check_version(library, place)
+        _declare(library)
         _library = library
         return library
     raise LibraryNotFoundError(
