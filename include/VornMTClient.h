@@ -538,7 +538,8 @@ VORNMT_API int32_t VORNMT_CALL SendThreshold(int32_t move_threshold);
 /* Tells the server the resolution of the raw data it is to report. */
 VORNMT_API int32_t VORNMT_CALL SetRawDataResolution(int32_t x, int32_t y);
 
-/* Asks the server for its resolution. callback (null drops the answer) and
+/* Asks the server for its resolution. callback (null: no callback receives
+ * the answer; an open event queue still does, as EVENT_RESOLUTION) and
  * user_data are stored before the query is sent and receive this and every
  * later "resolution" message, on the dispatch thread. If the send fails, the
  * slot holds what it would hold had this call not been made, whatever other

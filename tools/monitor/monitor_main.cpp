@@ -38,7 +38,7 @@ using Clock = std::chrono::steady_clock;
 // Beyond the shared statuses: kExitDone when the count or the time was
 // reached, or Ctrl-C; kExitFailed when a request or the recording failed, or
 // there was no server (--no-reconnect).
-constexpr int kExitServerGone = 3;  // the server closed or reset the connection (--no-reconnect)
+constexpr int kExitServerGone = 3;  // the connection ended, closed, reset or by an error (--no-reconnect)
 
 struct Options {
     std::string address = "127.0.0.1";
@@ -152,6 +152,14 @@ void OnError(int32_t code, void*) {
         return;
     }
     monitor->Take(vornmt::tools::ErrorLine(code), &monitor->errors);
+    // A socket error with the library not reconnecting: the connection ended
+    // by an error other than a close or a reset, and no break follows.
+    if (code >= 10000 && code < 12000 && GetConnectionState() == STATE_DISCONNECTED) {
+        std::lock_guard<std::mutex> hold(monitor->mutex);
+        ++monitor->losses;
+        monitor->server_gone = true;
+        monitor->changed.notify_all();
+    }
 }
 
 void OnServerBreak(void*, void*) {
