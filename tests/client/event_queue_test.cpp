@@ -14,7 +14,6 @@
 
 #include "client/library_state.h"
 #include "support/api_fixture.h"
-#include "support/blocked_wait_event.h"
 #include "support/event_log.h"
 #include "support/queued_events.h"
 #include "support/returns_within.h"
@@ -26,7 +25,6 @@ namespace {
 
 namespace mt = Vorn_SDK_MultiTouch;
 using vornmt::client::Library;
-using vornmt::testing::BlockedWaitEvent;
 using vornmt::testing::Describe;
 using vornmt::testing::EventLog;
 using vornmt::testing::HandleSignalled;
@@ -241,12 +239,19 @@ TEST_F(EventQueue, AFullQueueSlowsTheServerAndLosesNothing) {
 TEST_F(EventQueue, AWaitingThreadIsWokenThoughTheMessageBehindItsEventCarriesNone) {
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
     ASSERT_NO_FATAL_FAILURE(Connect());
-    BlockedWaitEvent reader;
-    EXPECT_TRUE(reader.Waiting());
+    std::atomic<int32_t> status{-1};
+    std::thread reader([&status] {
+        mt::TouchEvent event{};
+        status = WaitEvent(&event, -1);
+    });
+    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
     const std::string version = InvokeText("version", Number(1) + Number(10) + Number(0) + Number(0) + Number(0));
     ASSERT_TRUE(server.Send(FrameText(1) + '\0' + version + '\0'));  // one read
-    EXPECT_TRUE(reader.Returned()) << "the event stayed queued with the thread asleep";
-    EXPECT_EQ(reader.status(), mt::ERR_NONE);
+    bool woken = WaitUntil([&status] { return status.load() != -1; });
+    if (!woken) CloseEventQueue();  // releases the reader, so the test can end
+    reader.join();
+    EXPECT_TRUE(woken) << "the event stayed queued with the thread asleep";
+    EXPECT_EQ(status.load(), mt::ERR_NONE);
 }
 
 // A thread already waiting when a burst arrives, with a queue smaller than
@@ -292,10 +297,17 @@ TEST_F(EventQueue, AStopWakesAThreadTheDispatchThreadLetSleep) {
     SetOnReceivePointFrame(DisconnectOnce, &disconnected);
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
     ASSERT_NO_FATAL_FAILURE(Connect());
-    BlockedWaitEvent reader;
-    EXPECT_TRUE(reader.Waiting());
+    std::atomic<int32_t> status{-1};
+    std::thread reader([&status] {
+        mt::TouchEvent event{};
+        status = WaitEvent(&event, -1);
+    });
+    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
     ASSERT_TRUE(server.Send(FrameText(1) + '\0' + FrameText(2) + '\0'));  // one read
-    EXPECT_TRUE(reader.Returned()) << "the event stayed queued with the thread asleep";
+    bool woken = WaitUntil([&status] { return status.load() != -1; });
+    if (!woken) CloseEventQueue();
+    reader.join();
+    EXPECT_TRUE(woken) << "the event stayed queued with the thread asleep";
     // The second frame, kept for the next connection, leaves no trace for
     // the next test.
     ASSERT_NO_FATAL_FAILURE(Connect());
@@ -304,11 +316,15 @@ TEST_F(EventQueue, AStopWakesAThreadTheDispatchThreadLetSleep) {
 
 TEST_F(EventQueue, CloseEventQueueWakesAWaitingThread) {
     ASSERT_EQ(OpenEventQueue(0), mt::ERR_NONE);
-    BlockedWaitEvent reader;
-    EXPECT_TRUE(reader.Waiting());
+    std::atomic<int32_t> status{-1};
+    std::thread reader([&status] {
+        mt::TouchEvent event{};
+        status = WaitEvent(&event, -1);
+    });
+    EXPECT_TRUE(WaitUntil([] { return Library().events.has_waiting_takers(); }));
     EXPECT_EQ(CloseEventQueue(), mt::ERR_NONE);
-    EXPECT_TRUE(reader.Returned()) << "WaitEvent went on waiting after CloseEventQueue";
-    EXPECT_EQ(reader.status(), mt::ERR_NO_EVENT);
+    ASSERT_TRUE(ReturnsWithin(10000, [&reader] { reader.join(); }, "WaitEvent after CloseEventQueue"));
+    EXPECT_EQ(status.load(), mt::ERR_NO_EVENT);
 }
 
 TEST_F(EventQueue, CloseEventQueueReleasesADeliveryWaitingForRoom) {
