@@ -181,6 +181,9 @@ TEST_F(ForkedChild, ChildDeliversNoneOfTheParentsQueuedFrames) {
     }
     gate.changed.notify_all();
     SetOnReceivePointFrame(nullptr, nullptr);
+    // All delivered before the test ends: a frame still queued at the
+    // disconnect would reach the next test's connection.
+    EXPECT_TRUE(WaitUntil([] { return vornmt::client::Library().queue.size() == 0; }));
     EXPECT_EQ(status, 0) << "the child hung (-1), could not connect (2), received no frame (3), "
                             "held the parent's texts (4) or delivered one of them (5)";
 }
